@@ -1,0 +1,48 @@
+# zant_add_resources(<target> <file.rc>)
+# Windows: the resource compiler links the .rc into the program. Elsewhere the same .rc is
+# compiled by windres into a standard .res file, which is embedded in the program for the
+# portable layer to read at run time.
+function(zant_add_resources target rcfile)
+  get_filename_component(rc_abs ${rcfile} ABSOLUTE)
+  get_filename_component(rc_dir ${rc_abs} DIRECTORY)
+  get_filename_component(rc_name ${rc_abs} NAME_WE)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${rc_abs})
+    set_property(SOURCE ${rc_abs} APPEND PROPERTY OBJECT_DEPENDS ${ARGN})
+    return()
+  endif()
+  find_program(ZANT_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}.res)
+  set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.S)
+  add_custom_command(
+    OUTPUT ${res}
+    COMMAND ${ZANT_WINDRES} -I ${rc_dir} -O res -o ${res} ${rc_abs}
+    DEPENDS ${rc_abs} ${ARGN}
+    WORKING_DIRECTORY ${rc_dir}
+    COMMENT "Compiling resources ${rc_name}.rc"
+    VERBATIM)
+  file(WRITE ${asm}
+    "  .section .rodata\n"
+    "  .balign 16\n"
+    "  .globl zant_res_begin\n"
+    "  .globl zant_res_end\n"
+    "zant_res_begin:\n"
+    "  .incbin \"${res}\"\n"
+    "zant_res_end:\n"
+    "  .section .note.GNU-stack,\"\",@progbits\n")
+  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res} LANGUAGE C)
+  target_sources(${target} PRIVATE ${asm})
+endfunction()
+
+# zant_add_gtest(<name> LABEL <label> [TIMEOUT <s>] SOURCES ... LIBS ...)
+# One GoogleTest program, run as one test with a label and a timeout.
+function(zant_add_gtest name)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+endfunction()

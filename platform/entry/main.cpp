@@ -1,0 +1,14 @@
+// The process entry of every program built on the layer: WinMain with the process's
+// instance handle, no previous instance, the command line and SW_SHOWDEFAULT.
+#include <windows.h>
+
+#include <string>
+
+int main(int argc, char **argv) {
+  std::string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += ' ';
+    commandLine += argv[i];
+  }
+  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);
+}

@@ -1,0 +1,72 @@
+// The back end: the small table of functions through which the layer reaches a real
+// display (SDL2) or a simulated one (headless). The back end is chosen at link time:
+// each back end's library defines Backend() and returns its own table.
+#pragma once
+
+#include <windows.h>
+
+#include "internal.h"
+
+namespace zp {
+
+// One input event, in the coordinates of the surface it happened on.
+struct InputEvent {
+  enum Type {
+    None,
+    MouseMove,
+    MouseDown,  // button: 0 left, 1 right, 2 middle
+    MouseUp,
+    KeyDown,  // vk: the virtual-key code
+    KeyUp,
+    Char,    // ch: the character a key press produced
+    Close,   // the window manager's close button on the surface
+    Expose,  // the surface must be shown again (rect in surface coordinates)
+  };
+  Type type = None;
+  void *surface = nullptr;
+  int x = 0;
+  int y = 0;
+  int button = 0;
+  UINT vk = 0;
+  char ch = 0;
+  DWORD time = 0;
+  RECT rect{};
+};
+
+struct SurfaceInfo {
+  HWND hwnd = nullptr;
+  RECT screenRect{};  // where the composed surface lies on the screen
+  const char *title = "";
+  bool decorated = false;  // the window manager draws a title bar and frame around it
+  void *ownerSurface = nullptr;
+};
+
+class BackendApi {
+ public:
+  virtual ~BackendApi() = default;
+  virtual void *CreateSurface(const SurfaceInfo &info) = 0;
+  virtual void DestroySurface(void *surface) = 0;
+  virtual void ShowSurface(void *surface, bool show) = 0;
+  virtual void MoveSurface(void *surface, const RECT &screenRect) = 0;
+  virtual void SetTitle(void *surface, const char *title) = 0;
+  // Shows `changed` (surface coordinates) of the composed surface image.
+  virtual void Present(void *surface, const Image &image, const RECT &changed) = 0;
+  // Takes the next pending input event, without blocking. False when there is none.
+  virtual bool PollEvent(InputEvent &ev) = 0;
+  // Blocks until an event may be pending.
+  virtual void WaitEvent() = 0;
+  virtual DWORD Ticks() = 0;
+  virtual void SleepMs(DWORD ms) = 0;
+  virtual SIZE ScreenSize() = 0;
+  // Cursor: the system cursor id (32512 arrow, 32514 wait, 32515 cross), visibility,
+  // and moving the pointer to a screen position.
+  virtual void SetCursorShape(int id) = 0;
+  virtual void SetCursorVisible(bool visible) = 0;
+  virtual void WarpPointer(int x, int y) = 0;
+  // Forget everything (tests).
+  virtual void Reset() {}
+};
+
+BackendApi &Backend();
+
+}  // namespace zp

@@ -1,0 +1,330 @@
+// Inside the portable Win32 layer: the objects behind the handles, and the seams between
+// the parts of the layer (queue, windows, controls, menus, dialogs, GDI, resources) and
+// the back end. Nothing here is visible to the game.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zp {
+
+// ---------------------------------------------------------------------------------
+// Pixels: 0x00RRGGBB, rows top to bottom.
+// ---------------------------------------------------------------------------------
+struct Image {
+  int w = 0;
+  int h = 0;
+  std::vector<uint32_t> px;
+
+  Image() = default;
+  Image(int width, int height, uint32_t fill = 0) { Resize(width, height, fill); }
+  void Resize(int width, int height, uint32_t fill = 0) {
+    w = width > 0 ? width : 0;
+    h = height > 0 ? height : 0;
+    px.assign(static_cast<size_t>(w) * h, fill);
+  }
+  uint32_t *Row(int y) { return px.data() + static_cast<size_t>(y) * w; }
+  const uint32_t *Row(int y) const { return px.data() + static_cast<size_t>(y) * w; }
+  uint32_t At(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
+  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < w && y < h; }
+};
+
+inline uint32_t PixelFromColorRef(COLORREF c) {
+  return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
+inline COLORREF ColorRefFromPixel(uint32_t p) {
+  return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+// Fill r (clipped to the image) with a pixel value; copy a block between images with
+// clipping on both sides. Shared by GDI, the controls and the compositor.
+void FillImage(Image &img, RECT r, uint32_t pixel);
+void CopyImage(Image &dst, int dx, int dy, const Image &src, int sx, int sy, int w, int h);
+
+// Rectangle helpers on plain RECTs.
+RECT MakeRect(int left, int top, int right, int bottom);
+bool RectEmpty(const RECT &r);
+RECT RectIntersect(const RECT &a, const RECT &b);
+RECT RectUnion(const RECT &a, const RECT &b);  // an empty side is ignored
+
+// ---------------------------------------------------------------------------------
+// Handles. Every handle the layer gives out names an entry of one table, with a kind and
+// a generation, so a stale or wrong handle is found out without touching freed memory.
+// ---------------------------------------------------------------------------------
+enum class Kind : uint8_t {
+  None = 0,
+  Window,
+  DC,
+  Bitmap,
+  Brush,
+  Pen,
+  Font,
+  Menu,
+  Accel,
+  Cursor,
+  Icon,
+  Local,
+};
+
+struct Object {
+  virtual ~Object() = default;
+  void *handle = nullptr;  // the handle that names this object
+};
+
+// Registers an object and returns its new handle.
+void *NewHandle(Kind kind, std::unique_ptr<Object> obj);
+// The live object of that kind, or null for a null, stale or wrong handle.
+Object *Lookup(const void *handle, Kind kind);
+// Which kind of object a handle names (Kind::None when it names nothing live).
+Kind KindOf(const void *handle);
+// Forgets the handle and deletes its object. Returns false for a bad handle.
+bool FreeHandle(const void *handle);
+// Every live handle of a kind, in the order they were made.
+std::vector<void *> HandlesOf(Kind kind);
+
+template <class T>
+T *As(const void *handle) {
+  return static_cast<T *>(Lookup(handle, T::kKind));
+}
+
+// ---------------------------------------------------------------------------------
+// GDI objects
+// ---------------------------------------------------------------------------------
+struct Bitmap : Object {
+  static constexpr Kind kKind = Kind::Bitmap;
+  Image img;
+  HDC selectedInto = nullptr;  // a bitmap is selected into at most one DC
+};
+
+struct Brush : Object {
+  static constexpr Kind kKind = Kind::Brush;
+  bool hollow = false;
+  uint32_t pixel = 0;
+  bool stock = false;
+};
+
+struct Pen : Object {
+  static constexpr Kind kKind = Kind::Pen;
+  bool null = false;
+  int width = 1;
+  uint32_t pixel = 0;
+  bool stock = false;
+};
+
+struct FontFace;  // the rasteriser's face (text.cpp)
+
+struct Font : Object {
+  static constexpr Kind kKind = Kind::Font;
+  int height = 0;
+  int width = 0;
+  int weight = 0;
+  bool italic = false;
+  bool underline = false;
+  int pitchAndFamily = 0;
+  std::string face;
+  bool stock = false;
+  std::shared_ptr<FontFace> impl;  // made on first use
+};
+
+struct Window;
+
+// A device context draws into either a window's client pixels or a selected bitmap.
+struct DC : Object {
+  static constexpr Kind kKind = Kind::DC;
+  bool memory = false;
+  HWND hwnd = nullptr;   // window DCs: the window whose client area this draws on
+  bool paintDC = false;  // made by BeginPaint
+  RECT clip{};           // window DCs: drawing is limited to this client rectangle
+  bool hasClip = false;
+  HBITMAP bitmap = nullptr;  // memory DCs: the selected bitmap (a 1x1 default at first)
+  HBITMAP defaultBitmap = nullptr;
+  HBRUSH brush = nullptr;
+  HPEN pen = nullptr;
+  HFONT font = nullptr;
+  COLORREF textColor = RGB(0, 0, 0);
+  COLORREF bkColor = RGB(255, 255, 255);
+  int bkMode = OPAQUE;
+  POINT pos{0, 0};
+};
+
+// The image a DC draws on (null when there is none), and the rectangle of it that may be
+// drawn on (the whole image, or a paint DC's clip).
+Image *TargetImage(DC *dc, RECT *allowed);
+// Called after every drawing operation on a DC: a window DC's change is presented at once.
+void DrawnOn(DC *dc, const RECT &changed);
+
+// Fonts, for the controls as well as for the game.
+HFONT DefaultGuiFont();
+// Draws text with its cell's top-left at (x, y), clipped to `clip`. Returns the advance.
+int DrawTextRun(Image &img, const RECT &clip, HFONT font, int x, int y, const char *text, int len,
+                uint32_t pixel);
+SIZE MeasureText(HFONT font, const char *text, int len);
+// Height of a line (the cell height), and ascent.
+int FontLineHeight(HFONT font);
+
+// ---------------------------------------------------------------------------------
+// Windows
+// ---------------------------------------------------------------------------------
+struct WndClass {
+  std::string name;  // compared without regard to case
+  WNDCLASSA wc{};
+  std::string menuName;  // lpszMenuName, copied (or "#<number>")
+  ATOM atom = 0;
+  bool system = false;  // BUTTON, STATIC, the dialog class
+};
+
+struct ControlState;  // controls.cpp
+struct DialogState;   // dialog.cpp
+struct MenuBarState;  // menu.cpp
+
+struct Window : Object {
+  static constexpr Kind kKind = Kind::Window;
+  HWND hwnd = nullptr;
+  std::shared_ptr<WndClass> cls;
+  WNDPROC proc = nullptr;
+  std::string text;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  HWND parent = nullptr;       // WS_CHILD windows only
+  HWND owner = nullptr;        // top-level windows only
+  std::vector<HWND> children;  // in creation order; hit testing looks from the back
+  UINT_PTR id = 0;             // a child's control identifier
+  HMENU menu = nullptr;        // a top-level window's menu bar
+  HINSTANCE instance = nullptr;
+  LONG_PTR userData = 0;
+
+  // Geometry. `rect` is the window rectangle: in screen coordinates for a top-level
+  // window, in the parent's client coordinates for a child. `clientOffset` is where the
+  // client area starts inside the window rectangle.
+  RECT rect{};
+  POINT clientOffset{0, 0};
+  int clientW = 0;
+  int clientH = 0;
+
+  Image client;  // the window's own pixels: drawing on it never touches other windows
+
+  // The update region, kept as its bounding rectangle.
+  bool hasInvalid = false;
+  RECT invalid{};
+  bool eraseNeeded = false;
+
+  HFONT font = nullptr;  // WM_SETFONT
+  HCURSOR cursor = nullptr;
+  bool destroying = false;
+
+  void *surface = nullptr;  // top-level windows: the back end's surface
+
+  std::unique_ptr<ControlState> control;  // BUTTON and STATIC
+  std::unique_ptr<DialogState> dialog;    // dialogs and message boxes
+  std::unique_ptr<MenuBarState> menuBar;  // a top-level window's menu bar at run time
+
+  bool IsChild() const { return (style & WS_CHILD) != 0; }
+  bool Visible() const { return (style & WS_VISIBLE) != 0; }
+  bool Enabled() const { return (style & WS_DISABLED) == 0; }
+};
+
+Window *GetWnd(HWND h);  // null for a bad handle or a window being torn down
+// The top-level window that contains this one (itself when it is top-level).
+Window *TopLevelOf(Window *w);
+// Client coordinates of w -> the top-level window's surface coordinates.
+POINT ClientToSurface(Window *w, POINT p);
+// The window's client origin in screen coordinates.
+POINT ClientOrigin(Window *w);
+// Is w visible together with all its ancestors?
+bool ReallyVisible(Window *w);
+// The child of `w` (or w itself) under a client point of w: visible and enabled
+// descendants only, the deepest one wins.
+Window *ChildAt(Window *w, POINT clientPt);
+
+// Marks part of a window's client area as drawn (for presenting) without invalidating it.
+void ClientChanged(Window *w, const RECT &clientRect);
+// Composes a top-level window's surface: the layer's non-client parts (menu bar, dialog
+// frame), the client pixels and every visible child, and hands the changed part to the
+// back end.
+void Present(Window *top, const RECT &surfaceRect);
+void PresentAll();  // everything changed since the last presentation
+// The composed surface of a top-level window (for the back end and for screenshots).
+void ComposeSurface(Window *top, Image &out);
+
+// Sends WM_SETFOCUS/WM_KILLFOCUS as Windows does.
+void ChangeFocus(HWND newFocus);
+// Focus, capture and active window of the one thread.
+struct ThreadState {
+  HWND focus = nullptr;
+  HWND capture = nullptr;
+  HWND active = nullptr;
+  BYTE keyState[256] = {};
+  int cursorCount = 0;
+  HCURSOR cursor = nullptr;
+  POINT cursorPos{0, 0};
+  DWORD lastError = 0;
+};
+ThreadState &Thread();
+
+// Frame metrics of the layer (what GetSystemMetrics reports and AdjustWindowRect uses).
+struct Frame {
+  int left, top, right, bottom;  // the WM-drawn frame and caption
+  int menu;                      // the layer-drawn menu bar (0 without a menu)
+  int border;                    // a layer-drawn border (dialog frame without caption)
+};
+Frame FrameOf(DWORD style, DWORD exStyle, bool hasMenu);
+
+// ---------------------------------------------------------------------------------
+// The message queue (queue.cpp)
+// ---------------------------------------------------------------------------------
+// Pulls whatever input the back end has into the queue (never blocks).
+void PullInput();
+// Blocks until the back end has input or a message is queued.
+void WaitForInput();
+// Posts an input message (mouse or key) at the end of the input list.
+void QueueInput(const MSG &msg);
+// Forgets every message for a window that is destroyed.
+void DropMessagesFor(HWND hwnd);
+// Runs a modal loop until *done is set; re-posts WM_QUIT if it meets one.
+// `dialog` gets IsDialogMessage-style keyboard handling.
+void RunModalLoop(HWND dialog, const bool *done);
+
+// ---------------------------------------------------------------------------------
+// Seams to the other parts of the layer. Each part registers itself; the core calls
+// through these so that a part can be missing in a build without breaking the core.
+// ---------------------------------------------------------------------------------
+// Menu bar (menu.cpp): its height in a window, drawing it into the composed surface,
+// and a mouse press on it (surface coordinates). Returns true when it took the event.
+int MenuBarHeight(Window *w);
+void DrawMenuBar(Window *w, Image &surface, const RECT &barRect);
+bool MenuBarMouse(Window *w, UINT message, POINT surfacePt);
+// Keyboard handling inside a dialog (dialog.cpp): true when the message was used.
+bool DialogKeyMessage(HWND dialog, const MSG &msg);
+
+// Built-in window classes (controls.cpp, dialog.cpp): registered on first use.
+void RegisterSystemClasses();
+std::shared_ptr<WndClass> FindClass(const char *name, HINSTANCE instance);
+
+// ---------------------------------------------------------------------------------
+// Resources (resource.cpp): the embedded .res file.
+// ---------------------------------------------------------------------------------
+struct ResourceData {
+  const uint8_t *data = nullptr;
+  size_t size = 0;
+};
+// A resource by type and name (both may be MAKEINTRESOURCE numbers); {null, 0} if absent.
+ResourceData FindResourceData(const char *type, const char *name);
+// Reads a DIB (BITMAPINFOHEADER + bits) into an image; false for a format it cannot read.
+bool DecodeDib(const uint8_t *data, size_t size, Image &out);
+
+// ---------------------------------------------------------------------------------
+// Failure injection (the headless driver sets these; the real back end never does).
+// ---------------------------------------------------------------------------------
+enum class FailPoint { LocalAlloc, RegisterClass, CreateWindow, Count };
+// True when this call is to fail: `countdown` calls succeed first, then `times` fail.
+bool ShouldFail(FailPoint p, const char *detail = nullptr);
+
+// Resets every part of the layer to its state at program start (tests only).
+void ResetLayer();
+
+}  // namespace zp
