@@ -84,7 +84,7 @@ Object *Lookup(const void *handle, Kind kind);
 Kind KindOf(const void *handle);
 // Forgets the handle and deletes its object. Returns false for a bad handle.
 bool FreeHandle(const void *handle);
-// Every live handle of a kind, in the order they were made.
+// Every live handle of a kind.
 std::vector<void *> HandlesOf(Kind kind);
 
 template <class T>
@@ -326,5 +326,6 @@ bool ShouldFail(FailPoint p, const char *detail = nullptr);
 
 // Resets every part of the layer to its state at program start (tests only).
 void ResetLayer();
+void ResetHandles();  // frees every object
 
 }  // namespace zp

@@ -1,0 +1,97 @@
+// The headless back end's driver: what tests use to play the part of the user and of the
+// screen. Everything runs on the test's own thread: the program under test runs inside
+// the test (a call of WinMain, or a test's own message loop), and the driver acts when the
+// program would wait for input (the idle hook) or at a chosen virtual time.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace headless {
+
+// Forgets every window, class, object, queued message and pending input, and sets the
+// virtual clock to `startTicks`. Call it at the start of each test.
+void Reset(DWORD startTicks = 0);
+
+// --- Time ------------------------------------------------------------------------
+// The virtual clock: GetTickCount reads it, Sleep advances it at once.
+DWORD Now();
+void SetNow(DWORD ticks);
+// Every `calls` calls of GetTickCount advance the clock by 1 ms (0 = the clock stands
+// still between sleeps). Lets a long computation see time pass.
+void SetTickStep(unsigned calls);
+
+// --- Input -------------------------------------------------------------------------
+// Input goes to the back end's pending list, as a real user's would; the layer pulls it
+// into the message queue when the queue is next examined. Coordinates are client
+// coordinates of `hwnd`.
+void MouseMove(HWND hwnd, int x, int y);
+void MouseDown(HWND hwnd, int x, int y);
+void MouseUp(HWND hwnd, int x, int y);
+void Click(HWND hwnd, int x, int y);       // press and release
+void ClickCenter(HWND hwnd);               // click the middle of a window (a button)
+// A click on a top-level window's menu bar, at a point in the bar (window-relative: x from
+// the left of the bar, y from its top).
+void ClickMenuBar(HWND top, int x, int y);
+void KeyDown(UINT vk);
+void KeyUp(UINT vk);
+void Key(UINT vk);                         // press and release (with its WM_CHAR)
+void KeyWith(UINT modifierVk, UINT vk);    // e.g. KeyWith(VK_SHIFT, 'N')
+// The window manager's close button of a top-level window.
+void CloseFromFrame(HWND top);
+// Input that arrives at a virtual time, e.g. while the program sleeps. The event is
+// described by a function that injects it (one of the calls above).
+void At(DWORD ticks, std::function<void()> inject);
+
+// --- Running -----------------------------------------------------------------------
+// Called whenever the program would block waiting for input (in GetMessageA, a modal loop
+// or WaitMessage). The hook acts as the user: it injects input, posts a message, or checks
+// the state. If it adds nothing, the run is stuck: the layer posts WM_QUIT and Stuck()
+// becomes true, so a test never hangs.
+void SetIdleHook(std::function<void()> hook);
+bool Stuck();
+// For tests with their own loop: dispatches every queued message (including paints)
+// until the queue is empty and no input is pending. Returns the number dispatched.
+int RunUntilIdle();
+
+// --- Looking -----------------------------------------------------------------------
+// Windows by class and title (null matches anything); children by class and text.
+HWND FindTopLevel(const char *className, const char *title);
+HWND FindChild(HWND parent, const char *className, const char *text);
+std::vector<HWND> TopLevelWindows();  // visible ones, bottom to top
+// The pixels of a window's client area as 0x00RRGGBB, row by row (children included:
+// what the user sees there). Empty for a bad handle.
+struct Pixels {
+  int w = 0;
+  int h = 0;
+  std::vector<uint32_t> px;
+  uint32_t At(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
+};
+Pixels ClientPixels(HWND hwnd);
+// The whole surface of a top-level window (menu bar, client, children).
+Pixels SurfacePixels(HWND top);
+// Overwrites part of a window's client pixels and invalidates it, as if another window
+// had covered and then uncovered it.
+void Damage(HWND hwnd, RECT clientRect, uint32_t garbage = 0xFF00FF);
+// Saves the screen (every visible top-level window at its place) or one window as a
+// 24-bit BMP file. Returns false when the file cannot be written.
+bool SaveScreenshot(const std::string &path, HWND top = nullptr);
+// The cursor as the user sees it: its shape (32512 arrow, 32514 wait, 32515 cross), its
+// display count and position.
+int CursorShape();
+int CursorCount();
+POINT CursorPos();
+SIZE ScreenSize();
+void SetScreenSize(int w, int h);
+
+// --- Failures ------------------------------------------------------------------------
+enum class Fail { LocalAlloc, RegisterClass, CreateWindow };
+// Lets `skip` calls succeed, then makes the next `times` calls fail. For RegisterClass and
+// CreateWindow, `className` (when given) limits it to that class.
+void FailCall(Fail what, int skip = 0, int times = 1, const char *className = nullptr);
+void ClearFailures();
+
+}  // namespace headless
