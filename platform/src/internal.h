@@ -99,6 +99,7 @@ struct Bitmap : Object {
   static constexpr Kind kKind = Kind::Bitmap;
   Image img;
   HDC selectedInto = nullptr;  // a bitmap is selected into at most one DC
+  bool stock = false;          // the 1x1 default bitmap of new memory DCs
 };
 
 struct Brush : Object {
@@ -166,6 +167,8 @@ int DrawTextRun(Image &img, const RECT &clip, HFONT font, int x, int y, const ch
 SIZE MeasureText(HFONT font, const char *text, int len);
 // Height of a line (the cell height), and ascent.
 int FontLineHeight(HFONT font);
+// The font's metrics as GetTextMetricsA reports them (a bad handle: the system font's).
+void FontTextMetrics(HFONT font, TEXTMETRICA *tm);
 
 // ---------------------------------------------------------------------------------
 // Windows
@@ -316,6 +319,20 @@ struct ResourceData {
 ResourceData FindResourceData(const char *type, const char *name);
 // Reads a DIB (BITMAPINFOHEADER + bits) into an image; false for a format it cannot read.
 bool DecodeDib(const uint8_t *data, size_t size, Image &out);
+// The same lookup in any .res image (the embedded one, or one a test made).
+ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type, const char *name);
+
+// An icon: a resource icon's picture (the entry nearest 32x32 of its group) with its
+// transparency, or a system icon (systemId = the IDI_ number, picture drawn by whoever
+// shows it).
+struct Icon : Object {
+  static constexpr Kind kKind = Kind::Icon;
+  Image img;
+  std::vector<uint8_t> alpha;  // 0..255 per pixel of img; empty when fully opaque
+  int systemId = 0;
+};
+// An icon from the program's resources (RT_GROUP_ICON by name); null when absent.
+HICON LoadResourceIcon(const char *name);
 
 // ---------------------------------------------------------------------------------
 // Failure injection (the headless driver sets these; the real back end never does).
