@@ -65,6 +65,7 @@ float CalcProb(int i, int j, int k);
 // ---------------------------------------------------------------------------------
 // strategy/solver.cpp: value iteration
 // ---------------------------------------------------------------------------------
+extern int sweepcount;  // sweeps the last ValueIterate took
 float FMax(float a, float b);
 void ValueIterate(void);
 

@@ -1,0 +1,252 @@
+// zantpig-lab: the game's solver and random source on the command line.
+//
+//   zantpig-lab solve [--dump FILE]   solve the tables, print sweeps, time and P(0, 0, 0)
+//   zantpig-lab random SEED COUNT     print COUNT values of the random source
+//   zantpig-lab bench [RUNS]          time the plain loop against the game's solver
+//   zantpig-lab exact                 compare the game's tables with the true optimum
+#include <algorithm>
+#include <chrono>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plain_solver.h"
+#include "zantpig.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: zantpig-lab solve [--dump FILE]\n"
+    "       zantpig-lab random SEED COUNT\n"
+    "       zantpig-lab bench [RUNS]\n"
+    "       zantpig-lab exact\n"
+    "\n"
+    "  solve   solve the win-probability tables as the game does; print the number of\n"
+    "          sweeps, the time taken and P(0, 0, 0). --dump writes the probabilities\n"
+    "          (little-endian 32-bit floats) and then the best actions (bytes) to FILE.\n"
+    "  random  seed the random source with SEED (0 .. 4294967295) and print COUNT draws.\n"
+    "  bench   time the plain state-by-state loop and the game's solver alternately,\n"
+    "          RUNS times each (default 5); print the medians, their ratio, and whether\n"
+    "          the tables are identical.\n"
+    "  exact   solve to convergence in double precision and show how far the game's\n"
+    "          tables are from that optimum.\n";
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+// Parses a whole decimal number in [0, max].
+bool ParseNumber(const char *text, unsigned long long max, unsigned long long *out) {
+  if (text == nullptr || *text < '0' || *text > '9') return false;
+  char *end = nullptr;
+  errno = 0;
+  unsigned long long value = std::strtoull(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value > max) return false;
+  *out = value;
+  return true;
+}
+
+size_t TableSize() {
+  return static_cast<size_t>(goal) * static_cast<size_t>(goal2);
+}
+
+bool Tables() {
+  if (prob != nullptr && option != nullptr) return true;
+  if (Allocate() != 0) {
+    std::fprintf(stderr, "zantpig-lab: the tables could not be allocated\n");
+    return false;
+  }
+  allocated = 1;
+  return true;
+}
+
+void ClearTables() {
+  std::memset(prob, 0, TableSize() * sizeof(float));
+  std::memset(option, 0, TableSize());
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Solves with the game's own ValueIterate from zero tables; returns the seconds taken.
+double TimeGameSolver() {
+  ClearTables();
+  auto start = std::chrono::steady_clock::now();
+  ValueIterate();
+  return Seconds(start);
+}
+
+double TimePlainSolver(int *sweeps) {
+  ClearTables();
+  auto start = std::chrono::steady_clock::now();
+  *sweeps = PlainValueIterate();
+  return Seconds(start);
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+bool WriteTables(const char *path) {
+  FILE *f = std::fopen(path, "wb");
+  if (f == nullptr) return false;
+  bool ok = true;
+  // The floats byte by byte, least significant first, whatever the machine's order.
+  std::vector<unsigned char> bytes(TableSize() * 4);
+  for (size_t n = 0; n < TableSize(); n++) {
+    uint32_t bits;
+    std::memcpy(&bits, &prob[n], 4);
+    for (int b = 0; b < 4; b++) bytes[n * 4 + b] = static_cast<unsigned char>(bits >> (8 * b));
+  }
+  ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = ok && std::fwrite(option, 1, TableSize(), f) == TableSize();
+  return std::fclose(f) == 0 && ok;
+}
+
+int Solve(int argc, char **argv) {
+  const char *dump = nullptr;
+  if (argc == 4 && std::strcmp(argv[2], "--dump") == 0) {
+    dump = argv[3];
+  } else if (argc != 2) {
+    return Usage();
+  }
+  if (!Tables()) return 1;
+  double seconds = TimeGameSolver();
+  std::printf("sweeps: %d\n", sweepcount);
+  std::printf("time: %.3f s\n", seconds);
+  std::printf("P(0, 0, 0): %.9g\n", static_cast<double>(prob[0]));
+  if (dump != nullptr) {
+    if (!WriteTables(dump)) {
+      std::fprintf(stderr, "zantpig-lab: cannot write %s\n", dump);
+      return 1;
+    }
+    std::printf("tables written to %s\n", dump);
+  }
+  return 0;
+}
+
+int Random(int argc, char **argv) {
+  unsigned long long seed, count;
+  if (argc != 4 || !ParseNumber(argv[2], 0xFFFFFFFFull, &seed) ||
+      !ParseNumber(argv[3], 1000000000ull, &count)) {
+    return Usage();
+  }
+  ZantSeed(static_cast<unsigned int>(seed));
+  for (unsigned long long n = 0; n < count; n++) std::printf("%.17g\n", ZantRandom());
+  return 0;
+}
+
+int Bench(int argc, char **argv) {
+  unsigned long long runs = 5;
+  if (argc > 3 || (argc == 3 && (!ParseNumber(argv[2], 1000, &runs) || runs == 0))) {
+    return Usage();
+  }
+  if (!Tables()) return 1;
+  std::vector<double> plainTimes, gameTimes;
+  std::vector<float> plainProb(TableSize());
+  std::vector<unsigned char> plainOption(TableSize());
+  bool identical = true;
+  int plainSweeps = 0, gameSweeps = 0;
+  for (unsigned long long run = 0; run < runs; run++) {
+    plainTimes.push_back(TimePlainSolver(&plainSweeps));
+    std::memcpy(plainProb.data(), prob, TableSize() * sizeof(float));
+    std::memcpy(plainOption.data(), option, TableSize());
+    gameTimes.push_back(TimeGameSolver());
+    gameSweeps = sweepcount;
+    identical = identical && gameSweeps == plainSweeps &&
+                std::memcmp(plainProb.data(), prob, TableSize() * sizeof(float)) == 0 &&
+                std::memcmp(plainOption.data(), option, TableSize()) == 0;
+  }
+  double plain = Median(plainTimes), game = Median(gameTimes);
+  std::printf("runs: %llu each, alternating\n", runs);
+  std::printf("plain loop:  median %.4f s (%d sweeps)\n", plain, plainSweeps);
+  std::printf("game solver: median %.4f s (%d sweeps)\n", game, gameSweeps);
+  std::printf("ratio: %.2f\n", plain / game);
+  std::printf("identical tables: %s\n", identical ? "yes" : "no");
+  return identical ? 0 : 1;
+}
+
+// The same game solved in double precision, sweeping in the same order until no value
+// moves any more: the true optimum, up to double rounding.
+int Exact(int argc, char **) {
+  if (argc != 2) return Usage();
+  if (!Tables()) return 1;
+  TimeGameSolver();
+
+  const int g = goal;
+  std::vector<double> p(TableSize(), 0.0);
+  auto at = [&](int i, int j, int k) -> double {
+    if (i + k >= g) return 1.0;
+    if (j >= g) return 0.0;
+    return p[static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k];
+  };
+  int sweeps = 0;
+  double diffmax;
+  do {
+    diffmax = 0;
+    for (int i = g - 1; i >= 0; i--) {
+      for (int j = g - 1; j >= 0; j--) {
+        for (int k = 0; k < g - i; k++) {
+          double roll = 1 - at(j, i, 0);
+          for (int r = 2; r <= 6; r++) roll += at(i, j, k + r);
+          roll /= 6;
+          double hold = 1 - at(j, i + k, 0);
+          double &v = p[static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k];
+          double next = std::max(roll, hold);
+          diffmax = std::max(diffmax, std::fabs(next - v));
+          v = next;
+        }
+      }
+    }
+    sweeps++;
+  } while (diffmax > 1e-15 && sweeps < 100000);
+
+  double largest = 0;
+  int worstI = 0, worstJ = 0, worstK = 0;
+  long differing = 0;
+  for (int i = 0; i < g; i++) {
+    for (int j = 0; j < g; j++) {
+      for (int k = 0; k < g - i; k++) {
+        size_t n = static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k;
+        double d = std::fabs(static_cast<double>(prob[n]) - p[n]);
+        if (d > largest) {
+          largest = d;
+          worstI = i, worstJ = j, worstK = k;
+        }
+        double roll = 1 - at(j, i, 0);
+        for (int r = 2; r <= 6; r++) roll += at(i, j, k + r);
+        roll /= 6;
+        double hold = 1 - at(j, i + k, 0);
+        if ((roll > hold ? 1 : 0) != option[n]) differing++;
+      }
+    }
+  }
+  std::printf("game solver:  %d sweeps in single precision, stop below 0.001\n", sweepcount);
+  std::printf("exact solver: %d sweeps in double precision, last change %.3g\n", sweeps, diffmax);
+  std::printf("P(0, 0, 0): game %.9f, exact %.9f\n", static_cast<double>(prob[0]), p[0]);
+  std::printf("largest difference of a probability: %.6f at (%d, %d, %d)\n", largest, worstI,
+              worstJ, worstK);
+  std::printf("states whose best action differs: %ld of %ld\n", differing,
+              static_cast<long>(g) * (g + 1) / 2 * g);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) return Usage();
+  std::string command = argv[1];
+  if (command == "solve") return Solve(argc, argv);
+  if (command == "random") return Random(argc, argv);
+  if (command == "bench") return Bench(argc, argv);
+  if (command == "exact") return Exact(argc, argv);
+  return Usage();
+}
