@@ -1,0 +1,598 @@
+// The real-window back end: each top-level surface of the layer is one SDL window with a
+// streaming texture that holds the last composed image. The layer hands over what
+// changed; the back end uploads that part and puts the window on screen at once, since
+// the game may draw (a blinking notice, a rolling die) without ever waiting for input.
+//
+// SDL is started on first use, with the video subsystem only, and is told to leave the
+// process's signal handlers alone.
+#include "sdl_backend.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "backend.h"
+
+namespace zp::sdl {
+
+// ---------------------------------------------------------------------------------
+// Keys and text
+// ---------------------------------------------------------------------------------
+UINT VirtualKeyFromSdl(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+  if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
+  if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61 + (key - SDLK_KP_1);  // VK_NUMPAD1..
+  switch (key) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      return VK_RETURN;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_TAB:
+      return VK_TAB;
+    case SDLK_BACKSPACE:
+      return VK_BACK;
+    case SDLK_LEFT:
+      return VK_LEFT;
+    case SDLK_UP:
+      return VK_UP;
+    case SDLK_RIGHT:
+      return VK_RIGHT;
+    case SDLK_DOWN:
+      return VK_DOWN;
+    case SDLK_HOME:
+      return VK_HOME;
+    case SDLK_END:
+      return VK_END;
+    case SDLK_PAGEUP:
+      return 0x21;  // VK_PRIOR
+    case SDLK_PAGEDOWN:
+      return 0x22;  // VK_NEXT
+    case SDLK_INSERT:
+      return 0x2D;
+    case SDLK_DELETE:
+      return 0x2E;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+      return VK_MENU;
+    case SDLK_PAUSE:
+      return 0x13;
+    case SDLK_CAPSLOCK:
+      return 0x14;
+    case SDLK_KP_0:
+      return 0x60;  // VK_NUMPAD0
+    case SDLK_KP_MULTIPLY:
+      return 0x6A;
+    case SDLK_KP_PLUS:
+      return 0x6B;
+    case SDLK_KP_MINUS:
+      return 0x6D;
+    case SDLK_KP_PERIOD:
+      return 0x6E;
+    case SDLK_KP_DIVIDE:
+      return 0x6F;
+    // The punctuation keys of a US keyboard, by the OEM codes Windows gives them.
+    case SDLK_SEMICOLON:
+      return 0xBA;
+    case SDLK_EQUALS:
+      return 0xBB;
+    case SDLK_COMMA:
+      return 0xBC;
+    case SDLK_MINUS:
+      return 0xBD;
+    case SDLK_PERIOD:
+      return 0xBE;
+    case SDLK_SLASH:
+      return 0xBF;
+    case SDLK_BACKQUOTE:
+      return 0xC0;
+    case SDLK_LEFTBRACKET:
+      return 0xDB;
+    case SDLK_BACKSLASH:
+      return 0xDC;
+    case SDLK_RIGHTBRACKET:
+      return 0xDD;
+    case SDLK_QUOTE:
+      return 0xDE;
+    default:
+      return 0;
+  }
+}
+
+char ControlCharForKey(UINT vk, Uint16 modifiers) {
+  if (modifiers & (KMOD_CTRL | KMOD_ALT)) return 0;
+  switch (vk) {
+    case VK_RETURN:
+      return '\r';
+    case VK_ESCAPE:
+      return '\x1b';
+    case VK_TAB:
+      return '\t';
+    case VK_BACK:
+      return '\b';
+    default:
+      return 0;
+  }
+}
+
+// Windows-1252 puts typographic characters where Latin-1 has control codes (0x80..0x9F);
+// 0 marks the five codes it leaves undefined.
+static const uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+static void AppendUtf8(std::string &out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Utf8FromAnsi(const char *ansi) {
+  std::string out;
+  if (!ansi) return out;
+  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(ansi); *p; ++p) {
+    uint32_t cp = *p;
+    if (cp >= 0x80 && cp < 0xA0) {
+      cp = kCp1252High[cp - 0x80];
+      if (cp == 0) continue;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string AnsiFromUtf8(const char *utf8) {
+  std::string out;
+  if (!utf8) return out;
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(utf8);
+  while (*p) {
+    // Decode one code point; a malformed sequence is skipped a byte at a time.
+    uint32_t cp = 0;
+    int extra = 0;
+    if (*p < 0x80) {
+      cp = *p;
+    } else if ((*p & 0xE0) == 0xC0) {
+      cp = *p & 0x1F;
+      extra = 1;
+    } else if ((*p & 0xF0) == 0xE0) {
+      cp = *p & 0x0F;
+      extra = 2;
+    } else if ((*p & 0xF8) == 0xF0) {
+      cp = *p & 0x07;
+      extra = 3;
+    } else {
+      ++p;
+      continue;
+    }
+    int i = 1;
+    for (; i <= extra; ++i) {
+      if ((p[i] & 0xC0) != 0x80) break;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (i <= extra) {
+      ++p;
+      continue;
+    }
+    p += extra + 1;
+
+    if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
+      out += static_cast<char>(cp);
+      continue;
+    }
+    for (int k = 0; k < 32; ++k) {
+      if (kCp1252High[k] != 0 && kCp1252High[k] == cp) {
+        out += static_cast<char>(0x80 + k);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------
+// The back end
+// ---------------------------------------------------------------------------------
+namespace {
+
+struct Surface {
+  SDL_Window *window = nullptr;
+  SDL_Renderer *renderer = nullptr;
+  SDL_Texture *texture = nullptr;
+  int texW = 0;
+  int texH = 0;
+  bool hasImage = false;  // the texture holds something worth showing
+  Uint32 windowId = 0;
+  HWND hwnd = nullptr;
+};
+
+class SdlBackend final : public BackendApi {
+ public:
+  ~SdlBackend() override { Shutdown(); }
+
+  void *CreateSurface(const SurfaceInfo &info) override {
+    if (!StartVideo()) return nullptr;
+    int w = info.screenRect.right - info.screenRect.left;
+    int h = info.screenRect.bottom - info.screenRect.top;
+    if (w < 1) w = 1;
+    if (h < 1) h = 1;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (!info.decorated) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+    std::string title = Utf8FromAnsi(info.title);
+    SDL_Window *window =
+        SDL_CreateWindow(title.c_str(), info.screenRect.left, info.screenRect.top, w, h, flags);
+    if (!window) {
+      std::fprintf(stderr, "zant: cannot open a window: %s\n", SDL_GetError());
+      return nullptr;
+    }
+    SDL_Renderer *renderer = MakeRenderer(window);
+    if (!renderer) {
+      std::fprintf(stderr, "zant: cannot draw in a window: %s\n", SDL_GetError());
+      SDL_DestroyWindow(window);
+      return nullptr;
+    }
+    auto surface = std::make_unique<Surface>();
+    surface->window = window;
+    surface->renderer = renderer;
+    surface->windowId = SDL_GetWindowID(window);
+    surface->hwnd = info.hwnd;
+    // A dialog stays above the window that owns it (a transient window on X11).
+    if (Surface *owner = Find(info.ownerSurface)) SDL_SetWindowModalFor(window, owner->window);
+    Surface *raw = surface.get();
+    surfaces_[raw->windowId] = std::move(surface);
+    return raw;
+  }
+
+  void DestroySurface(void *handle) override {
+    Surface *s = Find(handle);
+    if (!s) return;
+    // Input already taken from SDL for this window has nowhere to go any more.
+    std::erase_if(pending_, [s](const InputEvent &ev) { return ev.surface == s; });
+    if (s->texture) SDL_DestroyTexture(s->texture);
+    SDL_DestroyRenderer(s->renderer);
+    SDL_DestroyWindow(s->window);
+    surfaces_.erase(s->windowId);
+  }
+
+  void ShowSurface(void *handle, bool show) override {
+    Surface *s = Find(handle);
+    if (!s) return;
+    if (show) {
+      SDL_ShowWindow(s->window);
+      SDL_RaiseWindow(s->window);
+      Redraw(s);
+    } else {
+      SDL_HideWindow(s->window);
+    }
+  }
+
+  void MoveSurface(void *handle, const RECT &screenRect) override {
+    Surface *s = Find(handle);
+    if (!s) return;
+    int w = screenRect.right - screenRect.left;
+    int h = screenRect.bottom - screenRect.top;
+    SDL_SetWindowPosition(s->window, screenRect.left, screenRect.top);
+    SDL_SetWindowSize(s->window, w < 1 ? 1 : w, h < 1 ? 1 : h);
+  }
+
+  void SetTitle(void *handle, const char *title) override {
+    Surface *s = Find(handle);
+    if (!s) return;
+    SDL_SetWindowTitle(s->window, Utf8FromAnsi(title).c_str());
+  }
+
+  void Present(void *handle, const Image &image, const RECT &changed) override {
+    Surface *s = Find(handle);
+    if (!s || image.w <= 0 || image.h <= 0) return;
+    RECT r = changed;
+    if (s->texW != image.w || s->texH != image.h) {
+      // A new size: the whole image goes into a new texture.
+      if (s->texture) SDL_DestroyTexture(s->texture);
+      s->texture = SDL_CreateTexture(s->renderer, SDL_PIXELFORMAT_RGB888,
+                                     SDL_TEXTUREACCESS_STREAMING, image.w, image.h);
+      s->texW = s->texture ? image.w : 0;
+      s->texH = s->texture ? image.h : 0;
+      s->hasImage = false;
+      r = RECT{0, 0, image.w, image.h};
+    }
+    if (!s->texture) return;
+    if (r.left < 0) r.left = 0;
+    if (r.top < 0) r.top = 0;
+    if (r.right > image.w) r.right = image.w;
+    if (r.bottom > image.h) r.bottom = image.h;
+    if (r.left >= r.right || r.top >= r.bottom) return;
+
+    // Image pixels are 0x00RRGGBB words, which is exactly SDL's RGB888.
+    SDL_Rect area{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    const uint32_t *first = image.Row(r.top) + r.left;
+    SDL_UpdateTexture(s->texture, &area, first, image.w * static_cast<int>(sizeof(uint32_t)));
+    s->hasImage = true;
+    Redraw(s);
+  }
+
+  bool PollEvent(InputEvent &ev) override {
+    if (pending_.empty() && started_) {
+      SDL_Event e;
+      while (pending_.empty() && SDL_PollEvent(&e)) Translate(e);
+    }
+    if (pending_.empty()) return false;
+    ev = pending_.front();
+    pending_.pop_front();
+    return true;
+  }
+
+  void WaitEvent() override {
+    if (!pending_.empty()) return;
+    if (!started_) {
+      // No window was ever opened, so no input can come: wait a little, as a real wait
+      // would, rather than spin.
+      SDL_Delay(kWaitSliceMs);
+      return;
+    }
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, kWaitSliceMs)) Translate(e);
+  }
+
+  DWORD Ticks() override { return SDL_GetTicks(); }
+  void SleepMs(DWORD ms) override { SDL_Delay(ms); }
+
+  SIZE ScreenSize() override {
+    SDL_DisplayMode mode;
+    if (StartVideo() && SDL_GetDesktopDisplayMode(0, &mode) == 0) return SIZE{mode.w, mode.h};
+    return SIZE{kFallbackScreenW, kFallbackScreenH};
+  }
+
+  void SetCursorShape(int id) override {
+    if (!StartVideo()) return;
+    SDL_SystemCursor shape = SDL_SYSTEM_CURSOR_ARROW;
+    switch (id) {
+      case 32513:
+        shape = SDL_SYSTEM_CURSOR_IBEAM;
+        break;
+      case 32514:
+        shape = SDL_SYSTEM_CURSOR_WAIT;
+        break;
+      case 32515:
+        shape = SDL_SYSTEM_CURSOR_CROSSHAIR;
+        break;
+      default:
+        break;
+    }
+    SDL_Cursor *&cursor = cursors_[shape];
+    if (!cursor) cursor = SDL_CreateSystemCursor(shape);
+    if (cursor) SDL_SetCursor(cursor);
+  }
+
+  void SetCursorVisible(bool visible) override {
+    if (StartVideo()) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  }
+
+  void WarpPointer(int x, int y) override {
+    if (StartVideo()) SDL_WarpMouseGlobal(x, y);
+  }
+
+  void Reset() override { Shutdown(); }
+
+  SDL_Window *WindowOf(void *handle) {
+    Surface *s = Find(handle);
+    return s ? s->window : nullptr;
+  }
+
+ private:
+  // How long one wait lasts at most. The layer asks again when nothing came, so this
+  // only bounds how late the layer notices something that is not SDL input.
+  static constexpr Uint32 kWaitSliceMs = 100;
+  // What the screen size is taken to be when there is no display to ask.
+  static constexpr int kFallbackScreenW = 1024;
+  static constexpr int kFallbackScreenH = 768;
+
+  bool StartVideo() {
+    if (started_) return true;
+    if (failed_) return false;
+    // Ctrl+C and friends keep their usual meaning: SDL must not catch signals.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Closing the last window is the program's business (WM_CLOSE), not a quit request.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) != 0) {
+      std::fprintf(stderr, "zant: cannot reach the display: %s\n", SDL_GetError());
+      failed_ = true;
+      return false;
+    }
+    SDL_StartTextInput();
+    started_ = true;
+    return true;
+  }
+
+  void Shutdown() {
+    while (!surfaces_.empty()) DestroySurface(surfaces_.begin()->second.get());
+    pending_.clear();
+    if (started_) {
+      for (auto &[shape, cursor] : cursors_) SDL_FreeCursor(cursor);
+      cursors_.clear();
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    started_ = false;
+    failed_ = false;
+  }
+
+  static SDL_Renderer *MakeRenderer(SDL_Window *window) {
+    // ZANT_SDL_SOFTWARE=1 keeps to the software renderer (slow or broken GL drivers);
+    // otherwise an accelerated renderer is tried first.
+    const char *software = std::getenv("ZANT_SDL_SOFTWARE");
+    if (!(software && std::strcmp(software, "1") == 0)) {
+      if (SDL_Renderer *r = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED)) return r;
+    }
+    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  }
+
+  Surface *Find(void *handle) {
+    if (!handle) return nullptr;
+    for (auto &[id, s] : surfaces_) {
+      if (s.get() == handle) return s.get();
+    }
+    return nullptr;
+  }
+
+  Surface *FromWindowId(Uint32 id) {
+    auto it = surfaces_.find(id);
+    return it == surfaces_.end() ? nullptr : it->second.get();
+  }
+
+  // Puts the texture on screen. With an accelerated renderer the back buffer is not
+  // kept between frames, so the whole texture is drawn every time.
+  static void Redraw(Surface *s) {
+    SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
+    SDL_RenderClear(s->renderer);
+    if (s->texture && s->hasImage) {
+      SDL_Rect dst{0, 0, s->texW, s->texH};
+      SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
+    }
+    SDL_RenderPresent(s->renderer);
+  }
+
+  void Push(InputEvent ev, Surface *s, Uint32 timestamp) {
+    ev.surface = s;
+    ev.time = timestamp;
+    pending_.push_back(ev);
+  }
+
+  // Turns one SDL event into the layer's input events (none, one or several).
+  void Translate(const SDL_Event &e) {
+    InputEvent ev;
+    switch (e.type) {
+      case SDL_MOUSEMOTION: {
+        Surface *s = FromWindowId(e.motion.windowID);
+        if (!s) return;
+        ev.type = InputEvent::MouseMove;
+        ev.x = e.motion.x;
+        ev.y = e.motion.y;
+        Push(ev, s, e.motion.timestamp);
+        return;
+      }
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP: {
+        Surface *s = FromWindowId(e.button.windowID);
+        if (!s) return;
+        switch (e.button.button) {
+          case SDL_BUTTON_LEFT:
+            ev.button = 0;
+            break;
+          case SDL_BUTTON_RIGHT:
+            ev.button = 1;
+            break;
+          case SDL_BUTTON_MIDDLE:
+            ev.button = 2;
+            break;
+          default:
+            return;
+        }
+        ev.type = e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::MouseDown : InputEvent::MouseUp;
+        ev.x = e.button.x;
+        ev.y = e.button.y;
+        Push(ev, s, e.button.timestamp);
+        return;
+      }
+      case SDL_KEYDOWN:
+      case SDL_KEYUP: {
+        UINT vk = VirtualKeyFromSdl(e.key.keysym.sym);
+        if (vk == 0) return;
+        Surface *s = FromWindowId(e.key.windowID);
+        ev.type = e.type == SDL_KEYDOWN ? InputEvent::KeyDown : InputEvent::KeyUp;
+        ev.vk = vk;
+        Push(ev, s, e.key.timestamp);
+        if (e.type == SDL_KEYDOWN) {
+          // Keys that type no text still give Windows programs a character.
+          if (char c = ControlCharForKey(vk, e.key.keysym.mod)) {
+            InputEvent chr;
+            chr.type = InputEvent::Char;
+            chr.ch = c;
+            Push(chr, s, e.key.timestamp);
+          }
+        }
+        return;
+      }
+      case SDL_TEXTINPUT: {
+        Surface *s = FromWindowId(e.text.windowID);
+        for (char c : AnsiFromUtf8(e.text.text)) {
+          InputEvent chr;
+          chr.type = InputEvent::Char;
+          chr.ch = c;
+          Push(chr, s, e.text.timestamp);
+        }
+        return;
+      }
+      case SDL_WINDOWEVENT: {
+        Surface *s = FromWindowId(e.window.windowID);
+        if (!s) return;
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+          ev.type = InputEvent::Close;
+          Push(ev, s, e.window.timestamp);
+        } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                   e.window.event == SDL_WINDOWEVENT_SHOWN) {
+          // The texture still holds the last image: show it again straight away, and
+          // let the layer know in case it wants to present afresh.
+          Redraw(s);
+          ev.type = InputEvent::Expose;
+          ev.rect = RECT{0, 0, s->texW, s->texH};
+          Push(ev, s, e.window.timestamp);
+        }
+        return;
+      }
+      default:
+        return;  // SDL_QUIT among others: closing goes through each window's Close
+    }
+  }
+
+  std::map<Uint32, std::unique_ptr<Surface>> surfaces_;  // by SDL window id
+  std::deque<InputEvent> pending_;
+  std::map<SDL_SystemCursor, SDL_Cursor *> cursors_;
+  bool started_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace
+}  // namespace zp::sdl
+
+namespace zp {
+
+// Never destroyed: windows may still be torn down while the program exits, and the
+// display connection closes with the process anyway.
+static sdl::SdlBackend &TheBackend() {
+  static sdl::SdlBackend *backend = new sdl::SdlBackend;
+  return *backend;
+}
+
+BackendApi &Backend() {
+  return TheBackend();
+}
+
+SDL_Window *sdl::WindowOf(void *surface) {
+  return TheBackend().WindowOf(surface);
+}
+
+}  // namespace zp
