@@ -34,15 +34,23 @@ function(zant_add_resources target rcfile)
   target_sources(${target} PRIVATE ${asm})
 endfunction()
 
-# zant_add_gtest(<name> LABEL <label> [TIMEOUT <s>] SOURCES ... LIBS ...)
-# One GoogleTest program, run as one test with a label and a timeout.
+# zant_add_gtest(<name> LABEL <label> [TIMEOUT <s>] [NO_MAIN] SOURCES ... LIBS ...)
+# One GoogleTest program, run as one test with a label and a timeout. It gets
+# GoogleTest's main() unless NO_MAIN is given.
 function(zant_add_gtest name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NO_MAIN" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
+  if(NOT T_NO_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+  if(ZANT_WINE_FIXTURE)
+    # Windows programs run under Wine, once its prefix is made.
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${ZANT_WINE_FIXTURE})
+  endif()
 endfunction()

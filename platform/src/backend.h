@@ -63,6 +63,8 @@ class BackendApi {
   virtual void SetCursorShape(int id) = 0;
   virtual void SetCursorVisible(bool visible) = 0;
   virtual void WarpPointer(int x, int y) = 0;
+  // False when nobody looks at the pixels (headless): the layer then skips composing.
+  virtual bool NeedsPresent() { return true; }
   // Forget everything (tests).
   virtual void Reset() {}
 };

@@ -158,6 +158,8 @@ struct DC : Object {
 Image *TargetImage(DC *dc, RECT *allowed);
 // Called after every drawing operation on a DC: a window DC's change is presented at once.
 void DrawnOn(DC *dc, const RECT &changed);
+// A DC for a window's client area, limited to `clip` when given (BeginPaint uses it).
+HDC MakeWindowDC(HWND hwnd, const RECT *clip);
 
 // Fonts, for the controls as well as for the game.
 HFONT DefaultGuiFont();
@@ -222,16 +224,18 @@ struct Window : Object {
 
   void *surface = nullptr;  // top-level windows: the back end's surface
 
-  std::unique_ptr<ControlState> control;  // BUTTON and STATIC
-  std::unique_ptr<DialogState> dialog;    // dialogs and message boxes
-  std::unique_ptr<MenuBarState> menuBar;  // a top-level window's menu bar at run time
+  // Per-kind state, owned by the part of the layer that defines it (shared_ptr, so that
+  // the other parts need not see the type).
+  std::shared_ptr<ControlState> control;  // BUTTON and STATIC
+  std::shared_ptr<DialogState> dialog;    // dialogs and message boxes
+  std::shared_ptr<MenuBarState> menuBar;  // a top-level window's menu bar at run time
 
   bool IsChild() const { return (style & WS_CHILD) != 0; }
   bool Visible() const { return (style & WS_VISIBLE) != 0; }
   bool Enabled() const { return (style & WS_DISABLED) == 0; }
 };
 
-Window *GetWnd(HWND h);  // null for a bad handle or a window being torn down
+Window *GetWnd(HWND h);  // null for a bad handle
 // The top-level window that contains this one (itself when it is top-level).
 Window *TopLevelOf(Window *w);
 // Client coordinates of w -> the top-level window's surface coordinates.
@@ -286,6 +290,9 @@ void PullInput();
 void WaitForInput();
 // Posts an input message (mouse or key) at the end of the input list.
 void QueueInput(const MSG &msg);
+// Counts everything that can wake a waiting loop (posts, input); the headless back end
+// uses it to tell a stuck program from a busy one.
+uint64_t QueueActivity();
 // Forgets every message for a window that is destroyed.
 void DropMessagesFor(HWND hwnd);
 // Runs a modal loop until *done is set; re-posts WM_QUIT if it meets one.
@@ -306,6 +313,10 @@ bool DialogKeyMessage(HWND dialog, const MSG &msg);
 
 // Built-in window classes (controls.cpp, dialog.cpp): registered on first use.
 void RegisterSystemClasses();
+void RegisterDialogClasses();  // dialog.cpp: the dialog and message box classes
+ATOM RegisterClassInternal(const WNDCLASSA &wc, bool system);
+// Top-level windows, bottom to top.
+std::vector<HWND> TopLevelWindows();
 std::shared_ptr<WndClass> FindClass(const char *name, HINSTANCE instance);
 
 // ---------------------------------------------------------------------------------
@@ -340,9 +351,20 @@ HICON LoadResourceIcon(const char *name);
 enum class FailPoint { LocalAlloc, RegisterClass, CreateWindow, Count };
 // True when this call is to fail: `countdown` calls succeed first, then `times` fail.
 bool ShouldFail(FailPoint p, const char *detail = nullptr);
+void SetFailure(FailPoint p, int skip, int times, const char *detail);
+void ClearFailureRules();
 
 // Resets every part of the layer to its state at program start (tests only).
 void ResetLayer();
 void ResetHandles();  // frees every object
+void ResetWindows();
+void ResetQueue();
+void ResetComposer();
+void ResetLocalHeap();
+// A part of the layer that keeps state of its own (caches of handles, say) registers a
+// function that forgets it, as a static object: `static ResetHook hook(&ForgetMyState);`
+struct ResetHook {
+  explicit ResetHook(void (*forget)());
+};
 
 }  // namespace zp
