@@ -13,7 +13,7 @@ function(zant_add_resources target rcfile)
   endif()
   find_program(ZANT_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
   set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}.res)
-  set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.S)
+  set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.c)
   add_custom_command(
     OUTPUT ${res}
     COMMAND ${ZANT_WINDRES} -I ${rc_dir} -O res -o ${res} ${rc_abs}
@@ -21,15 +21,17 @@ function(zant_add_resources target rcfile)
     WORKING_DIRECTORY ${rc_dir}
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)
+  # A C file whose top-level asm includes the .res (the C compiler takes no .S here).
   file(WRITE ${asm}
-    "  .section .rodata\n"
-    "  .balign 16\n"
-    "  .globl zant_res_begin\n"
-    "  .globl zant_res_end\n"
-    "zant_res_begin:\n"
-    "  .incbin \"${res}\"\n"
-    "zant_res_end:\n"
-    "  .section .note.GNU-stack,\"\",@progbits\n")
+    "__asm__(\n"
+    "  \".pushsection .rodata\\n\"\n"
+    "  \".balign 16\\n\"\n"
+    "  \".globl zant_res_begin\\n\"\n"
+    "  \".globl zant_res_end\\n\"\n"
+    "  \"zant_res_begin:\\n\"\n"
+    "  \".incbin \\\"${res}\\\"\\n\"\n"
+    "  \"zant_res_end:\\n\"\n"
+    "  \".popsection\\n\");\n")
   set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res} LANGUAGE C)
   target_sources(${target} PRIVATE ${asm})
 endfunction()
