@@ -32,7 +32,7 @@ function(zant_add_resources target rcfile)
     "  \".incbin \\\"${res}\\\"\\n\"\n"
     "  \"zant_res_end:\\n\"\n"
     "  \".popsection\\n\");\n")
-  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res} LANGUAGE C)
+  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res})
   target_sources(${target} PRIVATE ${asm})
 endfunction()
 

@@ -271,6 +271,7 @@ typedef struct tagTEXTMETRICA {
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELAST 0x020E
 #define WM_USER 0x0400
+#define WM_APP 0x8000
 
 #define SC_CLOSE 0xF060
 
