@@ -7,8 +7,7 @@ set(strategy_dir ${CMAKE_CURRENT_LIST_DIR}/strategy)
 set(strategy_sources
   ${strategy_dir}/random_test.cpp
   ${strategy_dir}/tables_test.cpp
-  ${strategy_dir}/solver_test.cpp
-  ${strategy_dir}/solved_tables.cpp)
+  ${strategy_dir}/solver_test.cpp)
 
 if(WIN32)
   # The real API: what needs no test driver.
