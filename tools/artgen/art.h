@@ -151,9 +151,11 @@ Image MakeSplashBackground();
 // A die in a scene: its size, where it is and how it is turned.
 struct DiePose {
   double side = 26;
-  double cx = 0, cy = 0;   // centre over the picture, in pixels
-  double clearance = 0;    // gap between the die's lowest point and the table
-  Mat3 turn = Identity();  // die axes to picture axes
+  double cx = 0, cy = 0;             // centre over the picture, in pixels
+  double clearance = 0;              // gap between the die's lowest point and the table
+  Mat3 turn = Identity();            // die axes to picture axes
+  V3 keyLight = {-0.5, -0.62, 1.0};  // towards the main light
+  double ambient = 1.0;              // strength of the room's light besides the main one
   // Motion blur: while the shutter is open the die rolls by blurRoll and spins by blurSpin
   // (degrees, about the picture's vertical and about the upright) and moves by (blurX, blurY).
   double blurRoll = 0, blurSpin = 0, blurX = 0, blurY = 0;

@@ -119,7 +119,6 @@ bool InPip(const Shape &s, V3 q) {
   return false;
 }
 
-const V3 kKeyLight = Normalize({-0.5, -0.62, 1.0});
 const V3 kFillLight = Normalize({0.7, 0.55, 0.45});
 const V3 kShadowLight = Normalize({-0.15, -0.19, 1.0});
 const V3 kView = {0, 0, 1};
@@ -129,7 +128,7 @@ const V3 kPipPaint = ToLinear({22, 22, 30});
 class DieRenderer {
  public:
   DieRenderer(const DiePose &pose, int samplesPerSide)
-      : pose_(pose), shape_(pose.side), n_(samplesPerSide) {
+      : pose_(pose), shape_(pose.side), n_(samplesPerSide), key_(Normalize(pose.keyLight)) {
     int count = n_ * n_;
     bool moving = pose.blurRoll != 0 || pose.blurSpin != 0 || pose.blurX != 0 || pose.blurY != 0;
     for (int k = 0; k < count; ++k) {
@@ -218,11 +217,11 @@ class DieRenderer {
                       Distance(in, p + V3{0, 0, e}) - Distance(in, p - V3{0, 0, e})});
     bool pip = InPip(shape_, in.toLocal * (p - in.centre));
     V3 albedo = pip ? kPipPaint : kIvory;
-    double key = std::max(0.0, Dot(n, kKeyLight));
+    double key = std::max(0.0, Dot(n, key_));
     double fill = std::max(0.0, Dot(n, kFillLight));
     double sky = 0.5 + 0.5 * n.z;
-    V3 colour = albedo * (0.16 + 0.22 * sky + 0.78 * key + 0.12 * fill);
-    V3 half = Normalize(kKeyLight + kView);
+    V3 colour = albedo * ((0.16 + 0.22 * sky + 0.12 * fill) * pose_.ambient + 0.78 * key);
+    V3 half = Normalize(key_ + kView);
     double gloss = PowInt(std::max(0.0, Dot(n, half)), 48) * (pip ? 0.45 : 0.3);
     return colour + V3{gloss, gloss, gloss};
   }
@@ -246,6 +245,7 @@ class DieRenderer {
   DiePose pose_;
   Shape shape_;
   int n_;
+  V3 key_;
   std::vector<Instant> instants_;
   int shadowTimes_;
   double bound_, reach_;

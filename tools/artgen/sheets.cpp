@@ -81,16 +81,16 @@ Image MakeSplash() {
   Image img = MakeSplashBackground();
   // Two dice thrown on the cloth, a six and a five.
   DiePose a;
-  a.side = 34;
+  a.side = 38;
   a.turn = FaceUp(6, 17);
-  a.cx = 112, a.cy = 132;
+  a.cx = 110, a.cy = 128;
   DiePose b = a;
   b.turn = FaceUp(5, -11);
-  b.cx = 168, b.cy = 136;
+  b.cx = 170, b.cy = 133;
   Image withA = img;
-  DrawDie(img, withA, 70, 90, 160, 180, a, true);
+  DrawDie(img, withA, 60, 80, 160, 180, a, true);
   img = withA;
-  DrawDie(withA, img, 125, 95, 215, 185, b, true);
+  DrawDie(withA, img, 120, 85, 220, 185, b, true);
 
   // The name in raised gold with a soft shadow on the cloth.
   TextMask title = RenderText("Zant Pig", 54);
@@ -140,6 +140,9 @@ void MakeIcon(Image &img, Mask &opaque) {
   pose.side = 21.5;
   pose.cx = 16, pose.cy = 16;
   pose.turn = RotX(Deg(36)) * RotZ(Deg(-42)) * FaceUp(5, 0);
+  // Light from high up on the left: a bright top, a half-lit left side and a shaded right.
+  pose.keyLight = {-0.9, -0.8, 0.6};
+  pose.ambient = 0.6;
   DrawDieAlone(img, opaque, pose);
 }
 

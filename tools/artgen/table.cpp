@@ -10,7 +10,7 @@ namespace art {
 namespace {
 
 const V3 kLampDir = Normalize({-0.55, -0.65, 1.0});
-const V3 kFeltBase = {34, 122, 68};
+const V3 kFeltBase = {30, 121, 78};
 const V3 kGold = {226, 190, 104};
 
 // Across the rail, from its outer edge (0) to the cloth (1): the slope of its profile, a
@@ -23,14 +23,16 @@ double RailSlope(double t) {
 
 V3 Wood(double along, double across, double width, uint32_t seed) {
   // Long rings, warped, with fine pores along the grain.
-  double warp = Fbm(along * 0.012, across * 0.05, 4, seed) * 5.0;
-  double rings = Fract(across / width * 1.6 + warp);
+  double warp = Fbm(along * 0.007, across * 0.05, 4, seed) * 1.6 +
+                0.25 * ValueNoise(along * 0.04, across * 0.3, seed + 3);
+  double rings = Fract(across / width * 2.2 + warp);
   double band = SmoothStep(0.0, 0.35, rings) * (1 - SmoothStep(0.55, 1.0, rings));
   double pores = ValueNoise(along * 0.06, across * 1.3, seed + 7) - 0.5;
   double streak = ValueNoise(along * 0.015, across * 0.7, seed + 9) - 0.5;
   V3 dark = {66, 31, 15}, light = {138, 76, 38};
-  V3 c = Mix(dark, light, 0.35 + 0.45 * band + 0.3 * streak);
-  return c * (1 + 0.16 * pores);
+  double figure = Fbm(along * 0.02, across * 0.15, 3, seed + 11) - 0.5;
+  V3 c = Mix(dark, light, Clamp(0.35 + 0.45 * band + 0.4 * streak + 0.5 * figure, 0.0, 1.0));
+  return c * (1 + 0.24 * pores);
 }
 
 // The rail around a w x h table, width rw; returns false for pixels of the cloth.
@@ -139,6 +141,47 @@ double RoundedRectDistance(double px, double py, double cx, double cy, double hw
   return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0) - r;
 }
 
+// Distance to an ellipse with radii (rx, ry) about (cx, cy), close enough for drawing.
+double EllipseDistance(double px, double py, double cx, double cy, double rx, double ry) {
+  double x = (px - cx) / rx, y = (py - cy) / ry;
+  double k0 = std::sqrt(x * x + y * y);
+  double gx = x / rx, gy = y / ry;
+  double k1 = std::sqrt(gx * gx + gy * gy);
+  return k1 > 0 ? k0 * (k0 - 1) / k1 : -std::min(rx, ry);
+}
+
+double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
+  double dx = bx - ax, dy = by - ay;
+  double t = Clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  double ex = px - ax - t * dx, ey = py - ay - t * dy;
+  return std::sqrt(ex * ex + ey * ey);
+}
+
+// The house emblem: a pig's face in outline, about 50 pixels wide, centred on (cx, cy).
+Mask PigEmblem(int w, int h, double cx, double cy) {
+  Mask m(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      double px = x + 0.5 - cx, py = y + 0.5 - cy;
+      if (std::fabs(px) > 34 || std::fabs(py) > 34) continue;
+      double head = EllipseDistance(px, py, 0, 0, 24, 19.5);
+      double line = std::fabs(head) - 0.75;
+      // Ears: two pointed flaps above the head, drawn only outside it.
+      double ax = std::fabs(px);
+      double ear = std::min(SegmentDistance(ax, py, 9, -17.5, 23, -26),
+                            SegmentDistance(ax, py, 23, -26, 21, -10));
+      if (head > 0) line = std::min(line, ear - 0.75);
+      double snout = EllipseDistance(px, py, 0, 6, 9.5, 6.5);
+      line = std::min(line, std::fabs(snout) - 0.75);
+      // Filled: the eyes and the nostrils.
+      double eyes = std::sqrt((ax - 8.5) * (ax - 8.5) + (py + 6) * (py + 6)) - 2.1;
+      double nostrils = EllipseDistance(ax, py, 3.4, 6, 1.5, 2.4);
+      double shape = std::min(line, std::min(eyes, nostrils));
+      m.At(x, y) = Clamp(0.5 - shape, 0.0, 1.0);
+    }
+  return m;
+}
+
 // Text centred on (cx, cy) by its ink, printed on the cloth.
 void PrintText(Image &img, const std::string &text, double size, double cx, double cy,
                double strength) {
@@ -168,7 +211,8 @@ Image MakeTableTop() {
   });
   PrintOnCloth(img, ring, 0, 0, 0.45);
   PrintText(img, "Zant Pig", 46, 150, 68, 0.9);
-  PrintText(img, "First to 100 wins", 17, 150, 345, 0.75);
+  PrintOnCloth(img, PigEmblem(img.w, img.h, 150, 316), 0, 0, 0.8);
+  PrintText(img, "First to 100 wins", 17, 150, 356, 0.75);
   return img;
 }
 

@@ -26,7 +26,10 @@ std::string FindWithFontconfig() {
   if (!FcInit()) return found;
   FcPattern *pattern =
       FcNameParse(reinterpret_cast<const FcChar8 *>("Liberation Serif:bold:italic"));
-  if (!pattern) return found;
+  if (!pattern) {
+    FcFini();
+    return found;
+  }
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result;
@@ -44,6 +47,7 @@ std::string FindWithFontconfig() {
     FcPatternDestroy(match);
   }
   FcPatternDestroy(pattern);
+  FcFini();  // fontconfig is needed only for this look-up
   return found;
 }
 
