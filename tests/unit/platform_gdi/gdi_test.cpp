@@ -290,6 +290,9 @@ TEST_F(Gdi, GameFontHasA24PixelCell) {
   EXPECT_EQ(tm.tmAscent + tm.tmDescent, 24);
   EXPECT_GE(tm.tmAscent, 18);
   EXPECT_LE(tm.tmAscent, 21);
+  // The cell holds the face's full ascent and descent, so the em is smaller than the cell
+  // (2048 units of em in 2268 of cell for Times New Roman and its metric twins).
+  EXPECT_NEAR(tm.tmHeight - tm.tmInternalLeading, 24 * 2048 / 2268.0, 1.0);
   EXPECT_EQ(tm.tmWeight, FW_BOLD);
   EXPECT_NE(tm.tmItalic, 0);
   EXPECT_EQ(tm.tmPitchAndFamily & 0xF0, FF_ROMAN);
