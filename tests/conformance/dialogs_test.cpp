@@ -1,0 +1,350 @@
+// Menus, accelerators, dialogs and message boxes, with the tests' own resources
+// (conformance.rc): the keys of an accelerator table, radio groups, Enter and Escape, and
+// which windows a modal box disables.
+#include "conformance.h"
+#include "conformance_ids.h"
+
+#include <algorithm>
+
+namespace {
+
+const char kMenuClass[] = "ZantConformanceMenuTop";
+
+class Dialogs : public Conformance {
+ protected:
+  void SetUp() override {
+    Conformance::SetUp();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = TopProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszMenuName = "CONFMENU";
+    wc.lpszClassName = kMenuClass;
+    RegisterClassA(&wc);
+  }
+};
+
+// ---------------------------------------------------------------------------------
+// A dialog that plays a script: step 0 runs once the dialog is up, each later step after
+// the next WM_COMMAND has arrived. Commands in `closeOn` end the dialog with their id.
+// ---------------------------------------------------------------------------------
+struct Script {
+  std::vector<std::function<void(HWND)>> steps;
+  std::vector<int> closeOn = {IDOK};
+  std::vector<int> commands;
+  size_t next = 0;
+};
+Script *g_script = nullptr;
+
+INT_PTR CALLBACK ScriptedProc(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
+  Script &s = *g_script;
+  switch (message) {
+    case WM_INITDIALOG:
+      PostMessageA(dlg, WM_APP, 0, 0);
+      return TRUE;
+    case WM_APP:
+      if (s.next < s.steps.size()) s.steps[s.next++](dlg);
+      return TRUE;
+    case WM_COMMAND: {
+      int id = LOWORD(wParam);
+      s.commands.push_back(id);
+      if (std::find(s.closeOn.begin(), s.closeOn.end(), id) != s.closeOn.end()) {
+        EndDialog(dlg, id);
+        return TRUE;
+      }
+      if (s.next < s.steps.size()) PostMessageA(dlg, WM_APP, 0, 0);
+      return FALSE;
+    }
+  }
+  return FALSE;
+}
+
+INT_PTR RunDialog(int id, HWND owner, Script &script) {
+  g_script = &script;
+  INT_PTR result =
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), owner, ScriptedProc, 0);
+  g_script = nullptr;
+  return result;
+}
+
+// The checked radio buttons of the choice dialog, as a string of 0 and 1 in the order
+// Left, Right, Low, Middle, High.
+std::string Checks(HWND dlg) {
+  std::string text;
+  for (int id : {IDC_LEFT, IDC_RIGHT, IDC_LOW, IDC_MIDDLE, IDC_HIGH})
+    text += SendDlgItemMessageA(dlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
+  return text;
+}
+
+// ---------------------------------------------------------------------------------
+// Accelerators
+// ---------------------------------------------------------------------------------
+
+// A key of the table gives WM_COMMAND (command, 1) to the main window, whichever control
+// has the focus, only with Shift, Ctrl and Alt up, and nothing when the command's menu item
+// is greyed (the key still counts as translated).
+TEST_F(Dialogs, AcceleratorKeysGiveCommandsUnlessModifiedOrGreyed) {
+  struct Case {
+    const char *name;
+    UINT modifier;
+    UINT key;
+    UINT greyed;
+    int command;  // 0: none
+    bool translated;
+  };
+  const Case cases[] = {
+      {"N", 0, 'N', 0, IDM_NEW, true},
+      {"Shift+N", VK_SHIFT, 'N', 0, 0, false},
+      {"Ctrl+N", VK_CONTROL, 'N', 0, 0, false},
+      {"Alt+N", VK_MENU, 'N', 0, 0, false},
+      {"Escape", 0, VK_ESCAPE, 0, IDM_EXIT, true},
+      {"P", 0, 'P', 0, IDM_PROBABILITIES, true},
+      {"Shift+P", VK_SHIFT, 'P', 0, 0, false},
+      {"P greyed", 0, 'P', IDM_PROBABILITIES, 0, true},
+      {"S with P greyed", 0, 'S', IDM_PROBABILITIES, IDM_SUGGESTIONS, true},
+      {"N greyed on the bar", 0, 'N', IDM_NEW, 0, true},
+      {"Z, not in the table", 0, 'Z', 0, 0, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND top = MakeTop(40, 40, 300, 120, "Keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, kMenuClass);
+    ASSERT_NE(top, nullptr);
+    HWND button = MakeButton(top, "Roll", 20, 20, 100, 30, 5);
+    HACCEL accel = LoadAcceleratorsA(GetModuleHandleA(nullptr), "CONFMENU");
+    ASSERT_NE(accel, nullptr);
+    ASSERT_NE(GetMenu(top), nullptr);
+    if (c.greyed) EnableMenuItem(GetMenu(top), c.greyed, MF_BYCOMMAND | MF_GRAYED);
+    inject::Foreground(top);
+    SetFocus(button);
+    Pump();
+    g_received.clear();
+    if (c.modifier)
+      inject::KeyWith(c.modifier, c.key);
+    else
+      inject::Key(c.key);
+    bool translated = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (TranslateAcceleratorA(top, accel, &msg)) {
+        translated = true;
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    std::vector<Received> commands = Commands();
+    EXPECT_EQ(translated, c.translated);
+    if (c.command) {
+      ASSERT_EQ(commands.size(), 1u);
+      EXPECT_EQ(commands[0].hwnd, top);
+      EXPECT_EQ(LOWORD(commands[0].wParam), c.command);
+      EXPECT_EQ(HIWORD(commands[0].wParam), 1);
+    } else {
+      EXPECT_EQ(commands.size(), 0u) << "command " << LOWORD(commands[0].wParam);
+    }
+    DestroyWindow(top);
+    DestroyAcceleratorTable(accel);
+  }
+}
+
+// Check marks and greying by command, also inside the pop-up; each call answers the
+// item's previous state, and -1 for a command the menu does not have.
+TEST_F(Dialogs, MenuItemStatesByCommand) {
+  HWND top = MakeTop(40, 40, 300, 120, "Menu", WS_OVERLAPPEDWINDOW | WS_VISIBLE, kMenuClass);
+  ASSERT_NE(top, nullptr);
+  HMENU menu = GetMenu(top);
+  ASSERT_NE(menu, nullptr);
+  struct Step {
+    bool check;  // CheckMenuItem, else EnableMenuItem
+    UINT id, flags;
+    DWORD previous;
+    UINT stateAfter;  // MF_CHECKED | MF_GRAYED bits of GetMenuState
+  };
+  const Step steps[] = {
+      {true, IDM_PROBABILITIES, MF_CHECKED, MF_UNCHECKED, MF_CHECKED},
+      {true, IDM_PROBABILITIES, MF_CHECKED, MF_CHECKED, MF_CHECKED},
+      {false, IDM_PROBABILITIES, MF_GRAYED, MF_ENABLED, MF_CHECKED | MF_GRAYED},
+      {true, IDM_PROBABILITIES, MF_UNCHECKED, MF_CHECKED, MF_GRAYED},
+      {false, IDM_PROBABILITIES, MF_ENABLED, MF_GRAYED, 0},
+      {false, IDM_NEW, MF_GRAYED, MF_ENABLED, MF_GRAYED},
+      {false, IDM_NEW, MF_ENABLED, MF_GRAYED, 0},
+      {true, 999, MF_CHECKED, 0xFFFFFFFF, 0},
+      {false, 999, MF_GRAYED, 0xFFFFFFFF, 0},
+  };
+  int i = 0;
+  for (const Step &s : steps) {
+    DWORD previous = s.check
+                         ? CheckMenuItem(menu, s.id, MF_BYCOMMAND | s.flags)
+                         : static_cast<DWORD>(EnableMenuItem(menu, s.id, MF_BYCOMMAND | s.flags));
+    EXPECT_EQ(previous, s.previous) << "step " << i;
+    if (s.id != 999) {
+      EXPECT_EQ(GetMenuState(menu, s.id, MF_BYCOMMAND) & (MF_CHECKED | MF_GRAYED), s.stateAfter)
+          << "step " << i;
+    }
+    ++i;
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// Dialogs
+// ---------------------------------------------------------------------------------
+
+// Radio buttons form groups that start at a WS_GROUP control: a click, or an arrow key,
+// selects a button and clears the others of its group only; each reports BN_CLICKED.
+// WM_INITDIALOG answering TRUE puts the focus on the first tab stop, and Enter on a radio
+// button gives IDOK.
+TEST_F(Dialogs, RadioGroupsAndKeys) {
+  HWND top = MakeTop(40, 40, 400, 300);
+  ASSERT_NE(top, nullptr);
+  inject::Foreground(top);
+  std::vector<std::string> states;
+  bool focusOnOk = false;
+  Script script;
+  script.steps = {
+      [&](HWND dlg) {
+        focusOnOk = GetFocus() == GetDlgItem(dlg, IDOK);
+        CheckRadioButton(dlg, IDC_LEFT, IDC_RIGHT, IDC_LEFT);
+        CheckRadioButton(dlg, IDC_LOW, IDC_HIGH, IDC_LOW);
+        states.push_back(Checks(dlg));
+        inject::ClickCenter(GetDlgItem(dlg, IDC_RIGHT));
+      },
+      [&](HWND dlg) {
+        states.push_back(Checks(dlg));
+        inject::ClickCenter(GetDlgItem(dlg, IDC_HIGH));
+      },
+      [&](HWND dlg) {
+        states.push_back(Checks(dlg));
+        inject::Key(VK_UP);
+      },
+      [&](HWND dlg) {
+        states.push_back(Checks(dlg));
+        inject::Key(VK_DOWN);
+      },
+      [&](HWND dlg) {
+        states.push_back(Checks(dlg));
+        CheckRadioButton(dlg, IDC_LOW, IDC_HIGH, IDC_MIDDLE);
+        states.push_back(Checks(dlg));
+        inject::Key(VK_RETURN);
+      },
+  };
+  INT_PTR result = RunDialog(IDD_CHOICE, top, script);
+  EXPECT_EQ(result, IDOK);
+  EXPECT_TRUE(focusOnOk);
+  EXPECT_EQ(states,
+            (std::vector<std::string>{"10100", "01100", "01001", "01010", "01001", "01010"}));
+  EXPECT_EQ(script.commands, (std::vector<int>{IDC_RIGHT, IDC_HIGH, IDC_MIDDLE, IDC_HIGH, IDOK}));
+}
+
+// Escape gives IDCANCEL and Enter IDOK; the dialog procedure decides what they do (here
+// only IDOK closes, as in the game's dialogs).
+TEST_F(Dialogs, EscapeAndEnterGiveCancelAndOk) {
+  HWND top = MakeTop(40, 40, 400, 300);
+  ASSERT_NE(top, nullptr);
+  inject::Foreground(top);
+  bool openAfterEscape = false;
+  Script script;
+  script.steps = {
+      [&](HWND) { inject::Key(VK_ESCAPE); },
+      [&](HWND dlg) {
+        openAfterEscape = IsWindowVisible(dlg) != FALSE;
+        inject::Key(VK_ESCAPE);
+      },
+      [&](HWND) { inject::Key(VK_RETURN); },
+  };
+  INT_PTR result = RunDialog(IDD_NOTICE, top, script);
+  EXPECT_EQ(result, IDOK);
+  EXPECT_TRUE(openAfterEscape);
+  EXPECT_EQ(script.commands, (std::vector<int>{IDCANCEL, IDCANCEL, IDOK}));
+}
+
+// A dialog disables its owner while it is open, so a click on the owner's button is lost;
+// the owner is enabled again when the dialog ends.
+TEST_F(Dialogs, DialogDisablesItsOwner) {
+  HWND top = MakeTop(0, 0, 400, 300);
+  ASSERT_NE(top, nullptr);
+  HWND button = MakeButton(top, "Roll", 260, 240, 100, 30, 9);
+  inject::Foreground(top);
+  bool ownerEnabled = true;
+  Script script;
+  script.steps = {[&](HWND) {
+    ownerEnabled = IsWindowEnabled(top) != FALSE;
+    inject::ClickCenter(button);
+    inject::Key(VK_RETURN);
+  }};
+  g_received.clear();
+  INT_PTR result = RunDialog(IDD_NOTICE, top, script);
+  EXPECT_EQ(result, IDOK);
+  EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(IsWindowEnabled(top));
+  Pump();
+  EXPECT_EQ(Commands().size(), 0u) << "the click on the disabled owner reached its button";
+}
+
+// ---------------------------------------------------------------------------------
+// Message boxes
+// ---------------------------------------------------------------------------------
+
+// Enter chooses a message box's first button.
+TEST_F(Dialogs, EnterAnswersMessageBox) {
+  struct Case {
+    UINT type;
+    int answer;
+  };
+  const Case cases[] = {{MB_OK | MB_ICONINFORMATION, IDOK}, {MB_YESNO | MB_ICONWARNING, IDYES}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.type);
+    HWND top = MakeTop(0, 0, 300, 200);
+    ASSERT_NE(top, nullptr);
+    inject::Foreground(top);
+    g_onMessage = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT *) {
+      if (message != WM_APP) return false;
+      inject::Key(VK_RETURN);
+      return true;
+    };
+    PostMessageA(top, WM_APP, 0, 0);
+    EXPECT_EQ(MessageBoxA(top, "Line one\nLine two", "Question", c.type), c.answer);
+    g_onMessage = nullptr;
+    DestroyWindow(top);
+  }
+}
+
+// A message box without an owner disables nothing: a click on the main window's button is
+// handled while the box is open. Its loop also serves the main window's posted messages.
+TEST_F(Dialogs, OwnerlessMessageBoxLeavesMainWindowClickable) {
+  HWND top = MakeTop(0, 0, 300, 200);
+  ASSERT_NE(top, nullptr);
+  HWND button = MakeButton(top, "Roll", 20, 20, 100, 30, 9);
+  inject::Foreground(top);
+  bool enabledMeanwhile = false;
+  bool boxOwned = true;
+  bool commandWhileOpen = false;
+  HWND box = nullptr;
+  g_onMessage = [&](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT *) {
+    if (message == WM_APP) {
+      enabledMeanwhile = IsWindowEnabled(top) != FALSE;
+      box = FindWindowA(nullptr, "Ownerless");
+      boxOwned = box && GetWindow(box, GW_OWNER) != nullptr;
+      inject::ClickCenter(button);
+      return true;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == 9) {
+      commandWhileOpen = IsWindow(box) && IsWindowVisible(box);
+      // Close the box with its OK button.
+      if (box) inject::ClickCenter(GetDlgItem(box, IDOK));
+      return true;
+    }
+    return false;
+  };
+  PostMessageA(top, WM_APP, 0, 0);
+  int answer = MessageBoxA(nullptr, "Nobody owns this box", "Ownerless", MB_OK);
+  g_onMessage = nullptr;
+  EXPECT_EQ(answer, IDOK);
+  EXPECT_NE(box, nullptr) << "no message box found while it was open";
+  EXPECT_FALSE(boxOwned);
+  EXPECT_TRUE(enabledMeanwhile);
+  EXPECT_TRUE(commandWhileOpen);
+  EXPECT_FALSE(IsWindow(box));
+}
+
+}  // namespace
