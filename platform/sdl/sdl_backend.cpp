@@ -328,6 +328,10 @@ class SdlBackend final : public BackendApi {
     SDL_UpdateTexture(s->texture, &area, first, image.w * static_cast<int>(sizeof(uint32_t)));
     s->hasImage = true;
     Redraw(s);
+    // A program that draws while it computes may not look at its queue for a long time.
+    // Moving the display's events into SDL's queue (nothing is lost) lets SDL answer the
+    // window manager's pings, so the window is not taken for hung.
+    SDL_PumpEvents();
   }
 
   bool PollEvent(InputEvent &ev) override {
