@@ -1,0 +1,337 @@
+#!/usr/bin/env python3
+"""Runs the game in a real X window on its own virtual display, checks what the window shows
+region by region, closes it like a window manager's close button and checks the exit code.
+
+Usage: run_game.py --table <table.bmp> --out <folder> [--idle-seconds N] -- <command...>
+
+The same check serves the SDL2 build and the Windows build under Wine: the client area is
+found on the screenshot by its separator line, so the frame and menu bar may differ.
+"""
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xclose  # noqa: E402
+
+FRAME = (0, 192, 255)
+BLACK = (0, 0, 0)
+TITLE = "Zant Pig"
+
+
+class Shot:
+    """A screenshot as 8-bit RGB pixels."""
+
+    def __init__(self, path):
+        data = open(path, "rb").read()
+        fields, pos = [], 0
+        while len(fields) < 4:  # magic, width, height, maxval; skip comments
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            if data[pos:pos + 1] == b"#":
+                pos = data.index(b"\n", pos)
+                continue
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            raise ValueError(f"{path}: not an 8-bit binary PPM")
+        self.w, self.h = int(fields[1]), int(fields[2])
+        self.px = data[pos + 1:]
+
+    def at(self, x, y):
+        i = (y * self.w + x) * 3
+        return tuple(self.px[i:i + 3])
+
+
+def read_bmp(path):
+    """A 24-bit bottom-up BMP as rows of (r, g, b), top row first."""
+    data = open(path, "rb").read()
+    offset = int.from_bytes(data[10:14], "little")
+    w = int.from_bytes(data[18:22], "little", signed=True)
+    h = int.from_bytes(data[22:26], "little", signed=True)
+    bits = int.from_bytes(data[28:30], "little")
+    if bits != 24:
+        raise ValueError(f"{path}: {bits}-bit, expected 24-bit")
+    stride = (w * 3 + 3) // 4 * 4
+    rows = []
+    for y in range(abs(h)):
+        src = (abs(h) - 1 - y) if h > 0 else y
+        row = data[offset + src * stride:offset + src * stride + w * 3]
+        rows.append([(row[i + 2], row[i + 1], row[i]) for i in range(0, w * 3, 3)])
+    return rows
+
+
+def find_client(shot):
+    """The client area's top-left corner, found by the separator: the one column with a
+    run of exactly 399 frame-coloured pixels (x 300, y 0..398 of the client)."""
+    for x in range(300, shot.w):
+        run = 0
+        for y in range(shot.h):
+            if shot.at(x, y) == FRAME:
+                run += 1
+                continue
+            if run == 399:
+                return x - 300, y - 399
+            run = 0
+    return None
+
+
+class Checker:
+    def __init__(self, shot, origin, table):
+        self.shot, self.ox, self.oy, self.table = shot, origin[0], origin[1], table
+        self.failures = []
+
+    def px(self, x, y):
+        return self.shot.at(self.ox + x, self.oy + y)
+
+    def fail(self, text):
+        self.failures.append(text)
+
+    def left_half(self):
+        """'busy' when the left half is the tinted table top, 'normal' when it is the table
+        top itself, otherwise 'other'."""
+        busy = normal = 0
+        for y in range(400):
+            row = self.table[y]
+            for x in range(300):
+                got = self.px(x, y)
+                r, g, b = row[x]
+                if got == (r, g, b):
+                    normal += 1
+                if got == (0, g, b & 0xF0):
+                    busy += 1
+        total = 300 * 400
+        if busy == total and normal < total:
+            return "busy"
+        if normal == total:
+            return "normal"
+        return f"other (tinted {busy}, plain {normal} of {total} pixels)"
+
+    def line(self, x0, y0, x1, y1, name):
+        """A rule from (x0, y0) up to and including (x1, y1), in the frame colour."""
+        for x in range(x0, x1 + 1):
+            for y in range(y0, y1 + 1):
+                if self.px(x, y) != FRAME:
+                    self.fail(f"{name}: pixel ({x}, {y}) is {self.px(x, y)}, expected {FRAME}")
+                    return
+
+    def black(self, x, y, name):
+        if self.px(x, y) != BLACK:
+            self.fail(f"{name}: pixel ({x}, {y}) is {self.px(x, y)}, expected black")
+
+    def text_present(self, box, name):
+        """Some pixels of the frame colour (text is smoothed, so near it) inside box."""
+        x0, y0, x1, y1 = box
+        count = 0
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                r, g, b = self.px(x, y)
+                if r < 80 and 140 <= g <= 230 and b >= 200:
+                    count += 1
+        if count < 20:
+            self.fail(f"{name}: {count} frame-coloured pixels in {box}, expected text")
+
+    def score_board(self, message_line_free):
+        self.line(300, 0, 300, 398, "separator")
+        self.black(300, 399, "separator end")
+        for y in (60, 160, 260):
+            self.line(300, y, 598, y, f"rule at y {y}")
+            self.black(599, y, f"rule at y {y}, last column")
+        self.line(450, 105, 450, 159, "total divider")
+        self.line(450, 205, 450, 259, "turn divider")
+        self.text_present((395, 65, 600, 105), '"Total Score"')
+        self.text_present((395, 165, 600, 205), '"Turn Score"')
+        self.text_present((355, 105, 449, 150), 'player 1 total "0"')
+        self.text_present((525, 105, 595, 150), 'player 2 total "0"')
+        # Everything else of the right half is black: the header band, the turn cells, the
+        # message line (except the busy notice) and the space around the buttons.
+        allowed = [(300, 0, 301, 399), (300, 60, 600, 61), (300, 160, 600, 161),
+                   (300, 260, 600, 261), (450, 105, 451, 160), (450, 205, 451, 260),
+                   (395, 65, 600, 105), (395, 165, 600, 205), (355, 105, 449, 150),
+                   (525, 105, 595, 150), (335, 340, 563, 374)]
+        if not message_line_free:
+            allowed.append((301, 290, 590, 340))
+        stray = 0
+        for y in range(400):
+            for x in range(301, 600):
+                if any(a <= x < c and b <= y < d for a, b, c, d in allowed):
+                    continue
+                if self.px(x, y) != BLACK:
+                    if stray == 0:
+                        self.fail(f"right half: pixel ({x}, {y}) is {self.px(x, y)}, expected black")
+                    stray += 1
+        if stray:
+            self.fail(f"right half: {stray} stray pixels in all")
+
+    def buttons_greyed(self):
+        """Three light buttons whose captions are drawn grey: no dark text pixels, yet some
+        pixels that differ from the face."""
+        for name, x in (("Roll", 337), ("Hold", 424), ("Quit", 511)):
+            inner = [self.px(x + i, 342 + j) for j in range(5, 25) for i in range(5, 45)]
+            face = max(set(inner), key=inner.count)
+            if sum(face) < 3 * 150:
+                self.fail(f"button {name}: face {face} is not a light button face")
+                continue
+            dark = sum(1 for p in inner if max(p) < 90)
+            marked = sum(1 for p in inner if p != face)
+            if dark:
+                self.fail(f"button {name}: {dark} dark caption pixels, expected a greyed caption")
+            if marked < 10:
+                self.fail(f"button {name}: no caption drawn")
+
+    def menu_bar(self):
+        """A light menu bar right above the client area."""
+        row = [self.shot.at(self.ox + x, self.oy - 3) for x in range(0, 600)] if self.oy >= 3 else []
+        light = sum(1 for p in row if min(p) >= 180)
+        if light < 400:
+            self.fail(f"menu bar: {light} light pixels in the row above the client area")
+
+
+def take(display, path):
+    subprocess.run(["import", "-display", display, "-window", "root", "-depth", "8", path],
+                   check=True)
+
+
+def find_window(display, deadline, proc):
+    env = dict(os.environ, DISPLAY=display)
+    while time.time() < deadline:
+        if proc.poll() is not None:
+            raise SystemExit(f"the program ended early with code {proc.returncode}")
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                             env=env, capture_output=True, text=True).stdout.split()
+        if out:
+            return int(out[0])
+        time.sleep(0.05)
+    raise SystemExit("the game window did not appear")
+
+
+def window_pid(display, window, fallback):
+    out = subprocess.run(["xdotool", "getwindowpid", str(window)], capture_output=True, text=True,
+                         env=dict(os.environ, DISPLAY=display)).stdout.strip()
+    return int(out) if out.isdigit() else fallback
+
+
+def cpu_ticks(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def start_display():
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=(write,), stderr=subprocess.DEVNULL)
+    os.close(write)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read, 16)
+        if not chunk:
+            raise SystemExit("Xvfb did not start")
+        number += chunk
+    os.close(read)
+    return xvfb, ":" + number.decode().strip()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--table", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--idle-seconds", type=float, default=3.0)
+    parser.add_argument("--start-timeout", type=float, default=180.0)
+    parser.add_argument("command", nargs="+")
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    table = read_bmp(args.table)
+
+    xvfb, display = start_display()
+    proc = None
+    failures = []
+    try:
+        env = dict(os.environ, DISPLAY=display)
+        proc = subprocess.Popen(args.command, env=env)
+        window = find_window(display, time.time() + args.start_timeout, proc)
+        pid = window_pid(display, window, proc.pid)
+
+        # Screenshots with the program stopped, so each one is consistent and the stop
+        # does not shorten the calculation: the first shows the busy look, the last the
+        # table top in its own colours.
+        looks, shot, origin = [], None, None
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            os.kill(pid, signal.SIGSTOP)
+            try:
+                path = os.path.join(args.out, f"shot{len(looks):03d}.ppm")
+                take(display, path)
+            finally:
+                os.kill(pid, signal.SIGCONT)
+            shot = Shot(path)
+            origin = find_client(shot)
+            if origin is None:
+                os.remove(path)
+                time.sleep(0.02)
+                continue
+            look = Checker(shot, origin, table).left_half()
+            looks.append((look, path))
+            if look == "normal":
+                break
+            time.sleep(0.02)
+        print(f"client area at {origin}; left half in turn: {[l for l, _ in looks]}")
+        if not looks or looks[-1][0] != "normal":
+            failures.append("the table top never showed in its own colours")
+        busy = [p for l, p in looks if l == "busy"]
+        if not busy:
+            failures.append("no screenshot showed the tinted table top of the calculation")
+        for look, path in looks:
+            if look not in ("busy", "normal"):
+                failures.append(f"{os.path.basename(path)}: left half is {look}")
+        checked = [(busy[0], False)] if busy else []
+        if looks and looks[-1][0] == "normal":
+            checked.append((looks[-1][1], True))
+        for path, after in checked:
+            check = Checker(Shot(path), origin, table)
+            check.score_board(message_line_free=after)
+            if after:  # the buttons may not have been painted yet while the tables are solved
+                check.buttons_greyed()
+                check.menu_bar()
+            failures += [f"{os.path.basename(path)}: {f}" for f in check.failures]
+            png = os.path.join(args.out, "busy.png" if not after else "ready.png")
+            subprocess.run(["convert", path, png], check=False)
+
+        # An idle game waits for input without using the processor.
+        before = cpu_ticks(pid)
+        time.sleep(args.idle_seconds)
+        used = (cpu_ticks(pid) - before) / os.sysconf("SC_CLK_TCK")
+        print(f"idle processor time: {used:.2f} s in {args.idle_seconds:.0f} s "
+              f"({100 * used / args.idle_seconds:.1f} %)")
+        if used > 0.1 * args.idle_seconds:
+            failures.append(f"idle game used {used:.2f} s of processor time in "
+                            f"{args.idle_seconds:.0f} s")
+
+        xclose.close_window(window, display)
+        try:
+            code = proc.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            failures.append("the program did not end within 30 s of closing its window")
+            code = None
+        if code is not None and code != 0:
+            failures.append(f"exit code {code}, expected 0")
+    finally:
+        if proc is not None and proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        xvfb.terminate()
+        xvfb.wait()
+
+    for f in failures:
+        print("FAILED:", f)
+    print("window check: passed" if not failures else f"window check: {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
