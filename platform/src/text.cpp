@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <strings.h>
 
 #include "internal.h"
 
@@ -117,10 +118,18 @@ FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAn
                     std::to_string(pitchAndFamily);
   if (auto it = cache.find(key); it != cache.end()) return it->second;
   FaceFile found;
-  IgnoreLeaks ignore;
+  [[maybe_unused]] IgnoreLeaks ignore;
   if (FcPattern *pat = FcPatternCreate()) {
     if (!name.empty()) {
       FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8 *>(name.c_str()));
+    }
+    // Windows' dialog faces are narrow sans faces that fontconfig does not know; Arial's
+    // metric twin comes closer to their widths than the generic sans face.
+    for (const char *dialogFace : {"MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
+                                   "Microsoft Sans Serif", "Tahoma", "System"}) {
+      if (strcasecmp(name.c_str(), dialogFace) == 0) {
+        FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8 *>("Arial"));
+      }
     }
     FcPatternAddString(pat, FC_FAMILY,
                        reinterpret_cast<const FcChar8 *>(GenericFamily(pitchAndFamily)));
