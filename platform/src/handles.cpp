@@ -18,13 +18,16 @@ constexpr uintptr_t kKindBits = 4;
 constexpr uintptr_t kIndexBits = 16;
 constexpr uintptr_t kGenerationBits = 11;
 
+// The table and its free list are never destroyed: at process exit, objects still alive
+// (a menu with its pop-ups) free other handles from their destructors and must find both
+// intact. They stay reachable, so the leak checker does not count them.
 std::vector<Slot> &Slots() {
-  static std::vector<Slot> slots(1);  // slot 0 is never used
-  return slots;
+  static auto *slots = new std::vector<Slot>(1);  // slot 0 is never used
+  return *slots;
 }
 std::vector<uint32_t> &FreeSlots() {
-  static std::vector<uint32_t> free;
-  return free;
+  static auto *free = new std::vector<uint32_t>;
+  return *free;
 }
 
 uintptr_t Encode(Kind kind, uint32_t index, uint32_t generation) {
