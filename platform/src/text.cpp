@@ -6,6 +6,7 @@
 // the top-left corner of its cell at the given point; strings are Windows-1252 bytes.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_GASP_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 #include <fontconfig/fontconfig.h>
@@ -40,6 +41,7 @@ struct FontFace {
   FT_Face face = nullptr;  // null when no face could be loaded: metrics only, no ink
   bool embolden = false;
   bool oblique = false;
+  bool mono = false;  // small sizes whose face asks for crisp, hinted pixels
   int ascent = 0;
   int descent = 0;
   int internalLeading = 0;
@@ -223,6 +225,10 @@ std::shared_ptr<FontFace> LoadFace(const Font &font) {
   f->maxCharWidth = std::max(1, Round((face->bbox.xMax - face->bbox.xMin) * xppem / upem));
   FT_Set_Char_Size(face, FT_F26Dot6(std::lround(xppem * 64)), FT_F26Dot6(std::lround(ppem * 64)),
                    72, 72);
+  // The face's own table says at which sizes it is to be smoothed; below them Windows
+  // draws it hinted and crisp, and so do we.
+  FT_Int gasp = FT_Get_Gasp(face, FT_UInt(std::lround(ppem)));
+  f->mono = gasp != FT_GASP_NO_TABLE && !(gasp & FT_GASP_DO_GRAY);
   bool fixed = FT_IS_FIXED_WIDTH(face);
   // TrueType, vector, and (in GDI's inverted sense) "variable pitch" unless fixed.
   f->pitchAndFamily = (font.pitchAndFamily & 0xF0) | 0x04 | 0x02 | (fixed ? 0 : 0x01);
@@ -289,14 +295,16 @@ const Glyph &FontFace::GlyphFor(unsigned char c) {
     return g;
   }
   FT_UInt index = FT_Get_Char_Index(face, Unicode(c));
-  if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return g;
+  FT_Int32 load = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
+  if (FT_Load_Glyph(face, index, load) != 0) return g;
   FT_GlyphSlot slotp = face->glyph;
   if (oblique) FT_GlyphSlot_Oblique(slotp);
   if (embolden) FT_GlyphSlot_Embolden(slotp);
   g.advance = int((slotp->advance.x + 32) >> 6);
-  if (FT_Render_Glyph(slotp, FT_RENDER_MODE_NORMAL) != 0) return g;
+  if (FT_Render_Glyph(slotp, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return g;
   const FT_Bitmap &bm = slotp->bitmap;
-  if (bm.pixel_mode != FT_PIXEL_MODE_GRAY || bm.width == 0 || bm.rows == 0) return g;
+  bool bits = bm.pixel_mode == FT_PIXEL_MODE_MONO;
+  if ((!bits && bm.pixel_mode != FT_PIXEL_MODE_GRAY) || bm.width == 0 || bm.rows == 0) return g;
   g.left = slotp->bitmap_left;
   g.top = slotp->bitmap_top;
   g.w = int(bm.width);
@@ -306,7 +314,12 @@ const Glyph &FontFace::GlyphFor(unsigned char c) {
   for (int y = 0; y < g.h; ++y) {
     const unsigned char *row = pitch >= 0 ? bm.buffer + size_t(y) * pitch
                                           : bm.buffer + size_t(g.h - 1 - y) * size_t(-pitch);
-    std::copy(row, row + g.w, g.coverage.begin() + size_t(y) * g.w);
+    uint8_t *cov = g.coverage.data() + size_t(y) * g.w;
+    if (bits) {
+      for (int x = 0; x < g.w; ++x) cov[x] = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0;
+    } else {
+      std::copy(row, row + g.w, cov);
+    }
   }
   return g;
 }

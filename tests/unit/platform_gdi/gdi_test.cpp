@@ -335,6 +335,14 @@ TEST_F(Gdi, TextSitsInItsCellFromTheTopLeftCorner) {
   EXPECT_GE(ink.right, 40 + s.cx - 6);
   EXPECT_LE(ink.right, 40 + s.cx + 6);
   EXPECT_GT(ink.bottom - ink.top, 12) << "capitals are most of the cell";
+  // The game font is smoothed: its edges blend into the background.
+  int blended = 0;
+  for (int y = ink.top; y < ink.bottom; ++y)
+    for (int x = ink.left; x < ink.right; ++x) {
+      COLORREF c = GetPixel(dc, x, y);
+      blended += c != 0 && c != RGB(0, 192, 255);
+    }
+  EXPECT_GT(blended, 20);
 }
 
 TEST_F(Gdi, TransparentTextBlendsOverTheBackground) {
