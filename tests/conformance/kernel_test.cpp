@@ -28,7 +28,8 @@ TEST_F(Kernel, LocalAllocZeroInitGivesZeros) {
 }
 
 // Differences of GetTickCount, taken as DWORDs, measure elapsed time across the wrap at
-// 2^32 (the layer's tests start just before it); Sleep lets at least that much time pass.
+// 2^32 (the layer's tests start just before it); Sleep lets at least that much time pass,
+// give or take the tick count's granularity (Windows advances it in steps of ~16 ms).
 TEST_F(Kernel, TickDifferencesSurviveTheWrap) {
   DWORD start = GetTickCount();
   DWORD last = start;
@@ -36,12 +37,12 @@ TEST_F(Kernel, TickDifferencesSurviveTheWrap) {
     Sleep(40);
     DWORD now = GetTickCount();
     DWORD step = now - last;
-    EXPECT_GE(step, 30u) << "Sleep(40) took " << step << " ms";
+    EXPECT_GE(step, 20u) << "Sleep(40) took " << step << " ms";
     EXPECT_LT(step, 5000u) << "Sleep(40) took " << step << " ms";
     last = now;
   }
   DWORD elapsed = last - start;
-  EXPECT_GE(elapsed, 190u);
+  EXPECT_GE(elapsed, 180u);
   EXPECT_LT(elapsed, 20000u);
 }
 
