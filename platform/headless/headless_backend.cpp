@@ -30,6 +30,7 @@ class Headless final : public BackendApi {
   unsigned tickStep = 0;
   unsigned tickCalls = 0;
   std::function<void()> idleHook;
+  std::function<void(HWND, RECT)> drawHook;
   bool stuck = false;
   SIZE screen{1024, 768};
   int cursorShape = 32512;
@@ -57,6 +58,12 @@ class Headless final : public BackendApi {
     if (Surface *s = Find(surface)) s->title = title ? title : "";
   }
   void Present(void *, const Image &, const RECT &) override {}
+  void WindowDrawn(HWND hwnd, const RECT &r) override {
+    if (drawHook) {
+      auto hook = drawHook;
+      hook(hwnd, r);
+    }
+  }
   bool NeedsPresent() override { return false; }
 
   bool PollEvent(InputEvent &ev) override {
@@ -111,6 +118,7 @@ class Headless final : public BackendApi {
     now = 0;
     tickStep = tickCalls = 0;
     idleHook = nullptr;
+    drawHook = nullptr;
     stuck = false;
     screen = SIZE{1024, 768};
     cursorShape = 32512;
@@ -327,6 +335,9 @@ void SetIdleHook(std::function<void()> hook) {
 }
 bool Stuck() {
   return H().stuck;
+}
+void SetDrawHook(std::function<void(HWND, RECT)> hook) {
+  H().drawHook = std::move(hook);
 }
 
 int RunUntilIdle() {

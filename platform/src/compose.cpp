@@ -118,6 +118,7 @@ void DrawnOn(DC *dc, const RECT &changed) {
   if (!w) return;
   ClientChanged(w, changed);
   PresentAll();
+  Backend().WindowDrawn(dc->hwnd, changed);
 }
 
 void ResetComposer() {

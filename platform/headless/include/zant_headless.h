@@ -53,6 +53,10 @@ void At(DWORD ticks, std::function<void()> inject);
 // becomes true, so a test never hangs.
 void SetIdleHook(std::function<void()> hook);
 bool Stuck();
+// Called after each drawing operation on a window's device context (the window and the
+// changed part of its client area): a test can look at the screen while the program is
+// busy and no message is handled.
+void SetDrawHook(std::function<void(HWND, RECT)> hook);
 // For tests with their own loop: dispatches every queued message (including paints)
 // until the queue is empty and no input is pending. Returns the number dispatched.
 int RunUntilIdle();

@@ -150,6 +150,47 @@ TEST_F(Board, SolvingEndsWithThePlainTableArrowCursorAndBlankLine) {
   EXPECT_TRUE(headless::CursorPos().x == 50 && headless::CursorPos().y == 50);
 }
 
+// The busy notice is shown and hidden in turn, each for 300 ms of the tick count, for as
+// long as the solver runs; the tick counter's wrap at 2^32 does not disturb it.
+TEST_F(Board, BusyNoticeBlinksEveryThreeHundredMillisecondsAcrossTheTickWrap) {
+  g_bkgdhdc = Surface(300, 400, RGB(10, 120, 30));
+  SetRect(&erase[4], 301, 290, 590, 340);
+  SetBkColor(g_vhdc, 0);
+  SetBkColor(g_hdc, 0);
+  headless::SetNow(0xFFFFF000u);  // about 4 s before the counter wraps
+  headless::SetTickStep(50);
+
+  std::vector<std::pair<DWORD, bool>> changes;  // when the line changed, and to what
+  headless::SetDrawHook([&](HWND hwnd, RECT r) {
+    if (hwnd != g_hWnd || r.left > 301 || r.top > 290 || r.right < 590) return;
+    headless::Pixels px = headless::ClientPixels(g_hWnd);
+    bool yellow = false;
+    for (int y = 290; y < 340 && !yellow; y++) {
+      for (int x = 301; x < 590 && !yellow; x++) {
+        uint32_t p = px.At(x, y);
+        yellow = (p >> 16) > 150 && ((p >> 8) & 0xFF) > 150 && (p & 0xFF) < 60;
+      }
+    }
+    if (changes.empty() || changes.back().second != yellow)
+      changes.push_back({headless::Now(), yellow});
+  });
+  ASSERT_EQ(Allocate(), 0);
+  ValueIterate();
+  headless::SetDrawHook(nullptr);
+
+  ASSERT_GE(changes.size(), 10u) << "the solve runs for many periods";
+  EXPECT_TRUE(changes.front().second) << "the notice shows at once";
+  EXPECT_FALSE(changes.back().second) << "the line is blank at the end";
+  bool wrapped = false;
+  for (size_t n = 1; n + 1 < changes.size(); n++) {
+    EXPECT_NE(changes[n].second, changes[n - 1].second);
+    DWORD period = changes[n].first - changes[n - 1].first;
+    EXPECT_TRUE(period >= 300 && period <= 301) << "change " << n << " after " << period << " ms";
+    wrapped = wrapped || changes[n].first < changes[n - 1].first;
+  }
+  EXPECT_TRUE(wrapped) << "the counter wrapped while the notice blinked";
+}
+
 // --- The computer ----------------------------------------------------------------
 
 // Calls Computer and checks its result, the one click it posted to the main window
