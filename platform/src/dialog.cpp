@@ -430,6 +430,7 @@ INT_PTR RunModalDialog(HWND dialog, HWND owner, DLGPROC proc, LPARAM param) {
     if (GetWnd(dialog)) UpdateWindow(dialog);
   }
   RunModalLoop(dialog, &state->done);
+  state->done = true;  // also when WM_QUIT ended the loop: nothing more to wake
   if (state->disabledOwner) {
     EnableWindow(state->disabledOwner, TRUE);
     state->disabledOwner = nullptr;

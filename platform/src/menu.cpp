@@ -156,7 +156,7 @@ std::vector<RECT> BarItemRects(Window *top, const RECT &bar) {
   int x = bar.left;
   for (const MenuItem &item : menu->items) {
     int w = TextWidth(Visible(item.text)) + 2 * pad;
-    rects.push_back(MakeRect(x, bar.top, x + w, bar.bottom));
+    rects.push_back(MakeRect(x, bar.top + 1, x + w, bar.bottom));
     x += w;
   }
   return rects;
@@ -183,12 +183,13 @@ void DrawLabel(Image &img, const RECT &clip, int x, int y, const std::string &te
   }
 }
 
-// The classic check mark, 7 pixels wide and 3 thick, with its top-left at (x, y).
+// The classic check mark, 6 x 6 pixels with its top-left at (x, y).
 void DrawCheck(Image &img, int x, int y, uint32_t color) {
-  for (int i = 0; i < 7; ++i) {
-    int top = y + (i < 3 ? 2 + i : 6 - i);
-    FillImage(img, MakeRect(x + i, top, x + i + 1, top + 3), color);
-  }
+  static const char *const kRows[] = {".....#", "#...##", "##.###", "#####.", ".###..", "..#..."};
+  for (int row = 0; row < 6; ++row)
+    for (int col = 0; col < 6; ++col)
+      if (kRows[row][col] == '#')
+        FillImage(img, MakeRect(x + col, y + row, x + col + 1, y + row + 1), color);
 }
 
 // ---------------------------------------------------------------------------------
@@ -257,7 +258,7 @@ void PaintPopup(Window *w) {
     const MenuItem &item = menu->items[i];
     RECT r = rects[i];
     if (item.flags & MF_SEPARATOR) {
-      int mid = (r.top + r.bottom) / 2 - 1;
+      int mid = (r.top + r.bottom) / 2;
       FillImage(img, MakeRect(r.left + 1, mid, r.right - 1, mid + 1), kShadow);
       FillImage(img, MakeRect(r.left + 1, mid + 1, r.right - 1, mid + 2), kWhite);
       continue;
@@ -267,16 +268,16 @@ void PaintPopup(Window *w) {
     bool greyed = Inert(item);
     int textY = r.top + (r.bottom - r.top - lineHeight) / 2;
     if (item.flags & MF_CHECKED) {
-      int cx = r.left + (CheckColumn() - 7) / 2 + 1, cy = r.top + (r.bottom - r.top - 7) / 2 - 1;
+      int cx = r.left + 2, cy = r.top + (r.bottom - r.top - 6) / 2;
       if (greyed && !highlighted) DrawCheck(img, cx + 1, cy + 1, kWhite);
       DrawCheck(img, cx, cy, greyed ? kShadow : highlighted ? kWhite : kBlack);
     }
     DrawLabel(img, r, r.left + CheckColumn(), textY, item.text, greyed, highlighted);
     if (item.popup) {
-      // The arrow of a cascading pop-up.
-      int ax = r.right - 10, ay = (r.top + r.bottom) / 2;
-      for (int k = 0; k < 4; ++k)
-        FillImage(img, MakeRect(ax + k, ay - 3 + k, ax + k + 1, ay + 4 - k),
+      // The arrow of a cascading pop-up: a triangle 5 wide and 9 high.
+      int ax = r.right - 7, ay = (r.top + r.bottom - 1) / 2;
+      for (int k = 0; k < 5; ++k)
+        FillImage(img, MakeRect(ax + k, ay - 4 + k, ax + k + 1, ay + 5 - k),
                   highlighted ? kWhite : kBlack);
     }
   }
@@ -606,11 +607,9 @@ void DrawMenuBar(Window *w, Image &surface, const RECT &bar) {
     RECT r = RectIntersect(rects[i], bar);
     if (RectEmpty(r)) break;
     bool sunken = state && state->selected == int(i) && state->sunken;
-    int shift = sunken ? 1 : 0;
     if (sunken) FrameLines(surface, r, kShadow, kWhite);
-    int textY = r.top + (r.bottom - r.top - lineHeight) / 2;
-    DrawLabel(surface, r, rects[i].left + pad + shift, textY + shift, item.text, Inert(item),
-              false);
+    int textY = bar.top + (bar.bottom - bar.top - lineHeight + 1) / 2;
+    DrawLabel(surface, r, rects[i].left + pad, textY, item.text, Inert(item), false);
   }
 }
 
