@@ -49,34 +49,52 @@ class Shot:
         return tuple(self.px[i:i + 3])
 
 
-def read_bmp(path):
-    """A 24-bit bottom-up BMP as rows of (r, g, b), top row first."""
-    data = open(path, "rb").read()
-    offset = int.from_bytes(data[10:14], "little")
-    w = int.from_bytes(data[18:22], "little", signed=True)
-    h = int.from_bytes(data[22:26], "little", signed=True)
-    bits = int.from_bytes(data[28:30], "little")
-    if bits != 24:
-        raise ValueError(f"{path}: {bits}-bit, expected 24-bit")
-    stride = (w * 3 + 3) // 4 * 4
-    rows = []
-    for y in range(abs(h)):
-        src = (abs(h) - 1 - y) if h > 0 else y
-        row = data[offset + src * stride:offset + src * stride + w * 3]
-        rows.append([(row[i + 2], row[i + 1], row[i]) for i in range(0, w * 3, 3)])
-    return rows
+class Table:
+    """The table-top picture as rows of RGB bytes, plain and with the busy tint (red removed,
+    green kept, blue cut to its four high bits)."""
+
+    def __init__(self, path):
+        data = open(path, "rb").read()
+        offset = int.from_bytes(data[10:14], "little")
+        w = int.from_bytes(data[18:22], "little", signed=True)
+        h = int.from_bytes(data[22:26], "little", signed=True)
+        bits = int.from_bytes(data[28:30], "little")
+        if (w, abs(h), bits) != (300, 400, 24):
+            raise ValueError(f"{path}: {w} x {h} x {bits}, expected 300 x 400 x 24")
+        stride = (w * 3 + 3) // 4 * 4
+        self.plain, self.tinted = [], []
+        for y in range(400):
+            src = (399 - y) if h > 0 else y
+            bgr = data[offset + src * stride:offset + src * stride + w * 3]
+            plain, tinted = bytearray(), bytearray()
+            for i in range(0, w * 3, 3):
+                b, g, r = bgr[i], bgr[i + 1], bgr[i + 2]
+                plain += bytes((r, g, b))
+                tinted += bytes((0, g, b & 0xF0))
+            self.plain.append(bytes(plain))
+            self.tinted.append(bytes(tinted))
 
 
 def find_client(shot):
     """The client area's top-left corner, found by the separator: the one column with a
     run of exactly 399 frame-coloured pixels (x 300, y 0..398 of the client)."""
-    for x in range(300, shot.w):
+    frame = bytes(FRAME)
+    stride = shot.w * 3
+    columns = set()
+    for y in range(0, shot.h, 40):  # the separator crosses every 40th row at least once
+        row = shot.px[y * stride:(y + 1) * stride]
+        i = row.find(frame)
+        while i >= 0:
+            if i % 3 == 0:
+                columns.add(i // 3)
+            i = row.find(frame, i + 1)
+    for x in sorted(columns):
         run = 0
-        for y in range(shot.h):
-            if shot.at(x, y) == FRAME:
+        for y in range(shot.h + 1):
+            if y < shot.h and shot.at(x, y) == FRAME:
                 run += 1
                 continue
-            if run == 399:
+            if run == 399 and x >= 300:
                 return x - 300, y - 399
             run = 0
     return None
@@ -96,22 +114,20 @@ class Checker:
     def left_half(self):
         """'busy' when the left half is the tinted table top, 'normal' when it is the table
         top itself, otherwise 'other'."""
+        stride = self.shot.w * 3
         busy = normal = 0
         for y in range(400):
-            row = self.table[y]
-            for x in range(300):
-                got = self.px(x, y)
-                r, g, b = row[x]
-                if got == (r, g, b):
-                    normal += 1
-                if got == (0, g, b & 0xF0):
-                    busy += 1
-        total = 300 * 400
-        if busy == total and normal < total:
-            return "busy"
-        if normal == total:
+            start = (self.oy + y) * stride + self.ox * 3
+            got = self.shot.px[start:start + 900]
+            if got == self.table.plain[y]:
+                normal += 1
+            elif got == self.table.tinted[y]:
+                busy += 1
+        if busy + normal == 400 and normal < 400:
+            return "busy" if normal == 0 else f"other (tinted {busy} rows, plain {normal} rows)"
+        if normal == 400:
             return "normal"
-        return f"other (tinted {busy}, plain {normal} of {total} pixels)"
+        return f"other (tinted {busy}, plain {normal} of 400 rows)"
 
     def line(self, x0, y0, x1, y1, name):
         """A rule from (x0, y0) up to and including (x1, y1), in the frame colour."""
@@ -246,7 +262,10 @@ def main():
     parser.add_argument("command", nargs="+")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
-    table = read_bmp(args.table)
+    for name in os.listdir(args.out):
+        if name.endswith((".ppm", ".png")):
+            os.remove(os.path.join(args.out, name))
+    table = Table(args.table)
 
     xvfb, display = start_display()
     proc = None
@@ -257,38 +276,47 @@ def main():
         window = find_window(display, time.time() + args.start_timeout, proc)
         pid = window_pid(display, window, proc.pid)
 
-        # Screenshots with the program stopped, so each one is consistent and the stop
-        # does not shorten the calculation: the first shows the busy look, the last the
-        # table top in its own colours.
-        looks, shot, origin = [], None, None
+        # Screenshots with the program stopped, so each one is consistent. Until the busy
+        # look has been seen the program runs only a few milliseconds between two of them,
+        # so even a fast calculation is caught; then it runs freely until the table top
+        # shows in its own colours.
+        looks, origin = [], None
+        stepping = True
         deadline = time.time() + 120
         while time.time() < deadline:
-            os.kill(pid, signal.SIGSTOP)
+            if stepping:
+                os.kill(pid, signal.SIGSTOP)
             try:
                 path = os.path.join(args.out, f"shot{len(looks):03d}.ppm")
                 take(display, path)
+                shot = Shot(path)
+                found = find_client(shot)
+                look = Checker(shot, found, table).left_half() if found else None
             finally:
-                os.kill(pid, signal.SIGCONT)
-            shot = Shot(path)
-            origin = find_client(shot)
-            if origin is None:
+                if stepping:
+                    os.kill(pid, signal.SIGCONT)
+            if look is None:
                 os.remove(path)
-                time.sleep(0.02)
-                continue
-            look = Checker(shot, origin, table).left_half()
-            looks.append((look, path))
-            if look == "normal":
-                break
-            time.sleep(0.02)
+            else:
+                origin = found
+                looks.append((look, path))
+                if look == "normal" or len(looks) >= 100:
+                    break
+                if look == "busy":
+                    stepping = False  # seen: from here on the calculation may run freely
+            time.sleep(0.005 if stepping else 0.05)
         print(f"client area at {origin}; left half in turn: {[l for l, _ in looks]}")
         if not looks or looks[-1][0] != "normal":
             failures.append("the table top never showed in its own colours")
         busy = [p for l, p in looks if l == "busy"]
         if not busy:
             failures.append("no screenshot showed the tinted table top of the calculation")
-        for look, path in looks:
+        # Before the first paint is complete anything may show; after it, only the two looks.
+        first = next((i for i, (l, _) in enumerate(looks) if l in ("busy", "normal")), len(looks))
+        for look, path in looks[first:]:
             if look not in ("busy", "normal"):
                 failures.append(f"{os.path.basename(path)}: left half is {look}")
+                break
         checked = [(busy[0], False)] if busy else []
         if looks and looks[-1][0] == "normal":
             checked.append((looks[-1][1], True))
@@ -301,6 +329,11 @@ def main():
             failures += [f"{os.path.basename(path)}: {f}" for f in check.failures]
             png = os.path.join(args.out, "busy.png" if not after else "ready.png")
             subprocess.run(["convert", path, png], check=False)
+
+        kept = {p for p, _ in checked}
+        for _, path in looks:
+            if path not in kept and os.path.exists(path):
+                os.remove(path)
 
         # An idle game waits for input without using the processor.
         before = cpu_ticks(pid)
