@@ -427,6 +427,19 @@ class SdlBackend final : public BackendApi {
       failed_ = true;
       return false;
     }
+    // Without a display SDL may settle for a driver that shows nothing ("offscreen"):
+    // the program would then run with nobody able to see or close it. Such a driver is
+    // used only when asked for by name (SDL_VIDEODRIVER, as the tests do).
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+    bool invisible =
+        driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (invisible && !(asked && *asked)) {
+      std::fprintf(stderr, "zant: no display to open windows on (DISPLAY is not set?)\n");
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      failed_ = true;
+      return false;
+    }
     SDL_StartTextInput();
     started_ = true;
     return true;

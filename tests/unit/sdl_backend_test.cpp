@@ -3,6 +3,7 @@
 // and what it puts into a window can be checked anywhere.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -381,6 +382,39 @@ TEST_F(SdlBackendTest, TicksAndSleep) {
   SIZE screen = Backend().ScreenSize();
   EXPECT_GT(screen.cx, 0);
   EXPECT_GT(screen.cy, 0);
+}
+
+TEST_F(SdlBackendTest, SignalHandlersAreLeftAlone) {
+  struct sigaction before[2] = {}, after[2] = {};
+  const int signals[2] = {SIGINT, SIGTERM};
+  for (int i = 0; i < 2; ++i) sigaction(signals[i], nullptr, &before[i]);
+  Open("signals", RECT{0, 0, 10, 10}, true);
+  for (int i = 0; i < 2; ++i) {
+    sigaction(signals[i], nullptr, &after[i]);
+    EXPECT_EQ(after[i].sa_handler, before[i].sa_handler) << "signal " << signals[i];
+  }
+}
+
+// Without any display SDL would fall back to a driver that shows nothing; the back end
+// refuses it, so that a program fails to open its window instead of running unseen.
+TEST_F(SdlBackendTest, NoDisplayMeansNoSurface) {
+  Backend().Reset();
+  std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+  std::string wayland = getenv("WAYLAND_DISPLAY") ? getenv("WAYLAND_DISPLAY") : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  setenv("SDL_VIDEODRIVER", "", 1);  // let SDL choose
+
+  SurfaceInfo info;
+  info.screenRect = RECT{0, 0, 20, 20};
+  void *surface = Backend().CreateSurface(info);
+  if (surface) ADD_FAILURE() << "a surface on driver " << SDL_GetCurrentVideoDriver();
+
+  Backend().Reset();
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+  if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+  EXPECT_NE(Backend().CreateSurface(info), nullptr) << "the dummy driver, asked for by name";
 }
 
 }  // namespace
