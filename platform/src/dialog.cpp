@@ -133,23 +133,25 @@ void ShowDefaultButton(HWND dialog, HWND focus) {
   }
 }
 
+// The keyboard moves the focus: the default look follows it.
 void DialogSetFocus(HWND dialog, HWND control) {
   if (!control) return;
   SetFocus(control);
   ShowDefaultButton(dialog, GetFocus());
 }
 
-// The push button Enter presses: the focused one, else the default one (IDOK when the
-// dialog names none).
+// The push button Enter presses: the one that looks like the default (the template's, or
+// the push button the keyboard moved to), else IDOK.
 HWND DefaultCommand(HWND dialog, UINT *id) {
-  Window *f = GetWnd(Thread().focus);
-  if (IsPushButton(f) && f->parent == dialog) {
-    *id = UINT(f->id);
-    return f->hwnd;
+  for (HWND h : Controls(dialog)) {
+    Window *c = GetWnd(h);
+    if (IsPushButton(c) && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+      *id = UINT(c->id);
+      return h;
+    }
   }
-  DialogState *s = StateOf(dialog);
-  *id = s && s->defaultId ? s->defaultId : IDOK;
-  return GetDlgItem(dialog, int(*id));
+  *id = IDOK;
+  return GetDlgItem(dialog, IDOK);
 }
 
 // A command from the keyboard, as if its button had been clicked; nothing when that button
@@ -171,7 +173,7 @@ void RestoreFocus(HWND dialog) {
           ? s->savedFocus
           : NextTabItem(dialog, nullptr, false);
   if (target)
-    DialogSetFocus(dialog, target);
+    SetFocus(target);
   else
     SetFocus(dialog);
 }
@@ -422,7 +424,7 @@ INT_PTR RunModalDialog(HWND dialog, HWND owner, DLGPROC proc, LPARAM param) {
   HWND first = NextTabItem(dialog, nullptr, false);
   INT_PTR focusFirst =
       proc ? proc(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) : TRUE;
-  if (focusFirst && GetWnd(dialog) && GetWnd(first)) DialogSetFocus(dialog, first);
+  if (focusFirst && GetWnd(dialog) && GetWnd(first)) SetFocus(first);
   if (!state->done && GetWnd(dialog)) {
     ShowWindow(dialog, SW_SHOWNORMAL);
     if (GetWnd(dialog) && !IsFocusInside(dialog) && Thread().active == dialog && focusFirst)
@@ -522,25 +524,23 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   if (!font) font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
   SIZE base = DialogBaseUnits(font);
 
-  // Dialog units to pixels; the position is relative to the owner's client area (or, with
-  // DS_CENTER, the dialog is centred on the screen).
-  RECT client = MapRect(base, 0, 0, t.cx, t.cy);
-  RECT frame = client;
+  // Dialog units to pixels. The template places the client area, relative to the owner's
+  // client area (or, with DS_CENTER, the dialog is centred on the screen); the frame and
+  // the title bar lie around it.
+  RECT windowRect = MapRect(base, t.x, t.y, t.cx, t.cy);
   DWORD style = t.style | WS_POPUP;
   DWORD exStyle = t.exStyle | ((t.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT pos = MapRect(base, t.x, t.y, 0, 0);
-  POINT origin{pos.left, pos.top};
+  AdjustWindowRectEx(&windowRect, style, FALSE, exStyle);
+  int width = windowRect.right - windowRect.left, height = windowRect.bottom - windowRect.top;
   if (t.style & DS_CENTER) {
     SIZE screen = Backend().ScreenSize();
-    origin = POINT{(screen.cx - width) / 2, (screen.cy - height) / 2};
+    windowRect = MakeRect((screen.cx - width) / 2, (screen.cy - height) / 2, 0, 0);
   } else if (Window *owner = GetWnd(hWndParent)) {
     POINT o = ClientOrigin(owner);
-    origin.x += o.x;
-    origin.y += o.y;
+    OffsetRect(&windowRect, o.x, o.y);
   }
-  RECT windowRect = MakeRect(origin.x, origin.y, origin.x + width, origin.y + height);
+  windowRect.right = windowRect.left + width;
+  windowRect.bottom = windowRect.top + height;
   FitOnScreen(windowRect);
 
   const char *className = t.className.empty() ? kDialogClass : t.className.c_str();

@@ -30,13 +30,13 @@ std::vector<ButtonSpec> ButtonsFor(UINT type) {
     case 1:
       return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
     case 2:
-      return {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+      return {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}};
     case 3:
-      return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+      return {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}};
     case 4:
-      return {{IDYES, "Yes"}, {IDNO, "No"}};
+      return {{IDYES, "&Yes"}, {IDNO, "&No"}};
     case 5:
-      return {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
+      return {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
     default:
       return {{IDOK, "OK"}};
   }

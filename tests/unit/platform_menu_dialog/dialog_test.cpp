@@ -76,8 +76,8 @@ using DialogTest = LayerTest;
 // ---------------------------------------------------------------------------------
 
 // Sizes and places come from dialog units: x * (base width) / 4 and y * (base height) / 8,
-// where the base height is the dialog font's height; the dialog's corner is placed relative
-// to the owner's client area.
+// where the base height is the dialog font's height; the dialog's client area is placed
+// relative to the owner's client area.
 TEST_F(DialogTest, DialogUnitsPlaceTheDialogAndItsControls) {
   HWND top = MakeMain(600, 400, 50, 60);
   DialogScript script;
@@ -115,8 +115,9 @@ TEST_F(DialogTest, DialogUnitsPlaceTheDialogAndItsControls) {
   EXPECT_EQ(client.bottom, MulDivTest(112, base.bottom, 8));
   POINT origin{0, 0};
   ClientToScreen(top, &origin);
-  EXPECT_EQ(window.left, origin.x + MulDivTest(10, base.right, 4));
-  EXPECT_EQ(window.top, origin.y + MulDivTest(10, base.bottom, 8));
+  // The template places the client area; the frame lies around it.
+  EXPECT_EQ(window.left - frameExtra.left, origin.x + MulDivTest(10, base.right, 4));
+  EXPECT_EQ(window.top - frameExtra.top, origin.y + MulDivTest(10, base.bottom, 8));
   EXPECT_EQ(window.right - window.left, client.right + (frameExtra.right - frameExtra.left));
   EXPECT_LT(frameExtra.top, -GetSystemMetrics(SM_CYCAPTION)) << "a title bar";
   ASSERT_EQ(actual.size(), 3u);
@@ -153,8 +154,8 @@ TEST_F(DialogTest, DialogWithoutTitleBarGetsARaisedFrame) {
   EXPECT_EQ(px.At(px.w / 2, border), 0xC0C0C0u) << "the grey dialog face";
 }
 
-// The plain DIALOG format is read too; its default push button is the one Enter presses
-// unless another push button has the focus, which then looks like the default one.
+// The plain DIALOG format is read too; Enter presses the push button that looks like the
+// default one: the template's, or the push button the keyboard moved the focus to.
 TEST_F(DialogTest, EnterPressesTheFocusedOrTheDefaultPushButton) {
   HWND top = MakeMain();
   DialogScript script;
@@ -289,9 +290,15 @@ TEST_F(DialogTest, EscapeAndEnterAndTheCloseBox) {
             headless::Key(VK_ESCAPE);
             headless::CloseFromFrame(two.dialog);
           },
-          [&] { headless::Key(VK_RETURN); }});
+          [&] {
+            // The first focus does not make "Other" the default: Enter gives IDOK. Tab
+            // (round to "Other" again, past the disabled Cancel) does.
+            headless::Key(VK_RETURN);
+            headless::Key(VK_TAB);
+            headless::Key(VK_RETURN);
+          }});
   EXPECT_EQ(RunDialog(IDD_TWO_BUTTONS, top, two), IDC_OTHER);
-  EXPECT_EQ(two.commands, (std::vector<int>{IDC_OTHER}));
+  EXPECT_EQ(two.commands, (std::vector<int>{IDOK, IDC_OTHER}));
 }
 
 // ---------------------------------------------------------------------------------
@@ -480,12 +487,26 @@ TEST_F(DialogTest, MessageBoxShowsIconTextAndButtons) {
     UINT type;
     uint32_t iconColor;  // a colour only the icon has; 0 when there is no icon
     std::vector<const char *> buttons;
+    const char *text;
+    int lines;
   };
   const Case cases[] = {
-      {"msgbox_information", MB_ICONINFORMATION, 0x0000FF, {"OK"}},
-      {"msgbox_warning", MB_ICONWARNING, 0xFFFF00, {"OK"}},
-      {"msgbox_error", MB_ICONERROR | MB_YESNO, 0xFF0000, {"Yes", "No"}},
-      {"msgbox_plain", MB_OK, 0, {"OK"}},
+      {"msgbox_information",
+       MB_ICONINFORMATION,
+       0x0000FF,
+       {"OK"},
+       "Suggestion mode enabled.\n\nRoll if the probability is shown in green.\nHold if the "
+       "probability is shown in red.",
+       4},
+      {"msgbox_warning", MB_ICONWARNING, 0xFFFF00, {"OK"}, "Short text.", 1},
+      {"msgbox_error",
+       MB_ICONERROR | MB_YESNO,
+       0xFF0000,
+       {"Yes", "No"},
+       "This item describes strategies for\n   increasing your chances of winning.\n\nDo you want "
+       "to proceed?",
+       4},
+      {"msgbox_plain", MB_OK, 0, {"OK"}, "A first line\n\nA third line after an empty one", 3},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -514,14 +535,14 @@ TEST_F(DialogTest, MessageBoxShowsIconTextAndButtons) {
       Shot(c.name);
       headless::Key(VK_RETURN);
     }});
-    MessageBoxA(nullptr, "A first line\n\nA third line after an empty one", "Caption", c.type);
+    MessageBoxA(nullptr, c.text, "Caption", c.type);
     if (c.iconColor) {
       EXPECT_GT(iconPixels, 100);
       EXPECT_GE(textLeft, 32 + 12) << "the text stands right of the icon";
     } else {
       EXPECT_LT(textLeft, 32);
     }
-    EXPECT_EQ(textLines, 3);
+    EXPECT_EQ(textLines, c.lines);
     ASSERT_EQ(buttons.size(), c.buttons.size());
     int left = buttons.front().left, right = buttons.back().right;
     EXPECT_NEAR(left, clientWidth - right, 1) << "the row of buttons is centred";
