@@ -502,7 +502,7 @@ TEST_F(DialogTest, MessageBoxShowsIconTextAndButtons) {
       {"msgbox_error",
        MB_ICONERROR | MB_YESNO,
        0xFF0000,
-       {"Yes", "No"},
+       {"&Yes", "&No"},
        "This item describes strategies for\n   increasing your chances of winning.\n\nDo you want "
        "to proceed?",
        4},
