@@ -144,19 +144,15 @@ status=(0 176 400 206)
 status_rgb=(0 224 96)
 caption_rgb=(160 160 160)
 
-# Wait until the picture is there: the title is drawn and all three button faces are grey.
-for _ in $(seq 1 50); do
-  shot before
-  ready=1
+# picture_ready NAME: the title is drawn and all three button faces are grey.
+picture_ready() {
+  local l
   for l in "${button_left[@]}"; do
-    at before $((l + 5)) $((button_top + 5))
-    [[ "$rgb" == "192 192 192" ]] || ready=0
+    at "$1" $((l + 5)) $((button_top + 5))
+    [[ "$rgb" == "192 192 192" ]] || return 1
   done
-  (($(count before 20 10 300 42 255 255 255) > 0)) || ready=0
-  ((ready)) && break
-  sleep 0.2
-done
-
+  (($(count "$1" 20 10 300 42 255 255 255) > 0))
+}
 check_buttons() {  # check_buttons NAME: three raised grey buttons with their labels
   local name=$1 i
   for i in 0 1 2; do
@@ -205,13 +201,19 @@ click() {
   local cx=$((${button_left[$1]} + button_w / 2)) cy=$((button_top + button_h / 2))
   xdotool mousemove --window "$win" "$cx" $((cy + menu_h)) click 1
 }
-# shot_when NAME CONDITION...: screenshots until the condition holds (at most 5 s).
+# shot_when NAME CONDITION...: screenshots until the condition holds and the window has
+# settled (two screenshots in a row alike: the layer shows each drawing step at once, so
+# a screenshot may otherwise catch a control half drawn). At most about 10 s.
 shot_when() {
   local name=$1
   shift
-  for _ in $(seq 1 25); do
+  rm -f "$work/$name.txt"
+  for _ in $(seq 1 50); do
+    [[ -f "$work/$name.txt" ]] && mv "$work/$name.txt" "$work/$name.previous"
     shot "$name"
-    "$@" "$name" && return 0
+    if "$@" "$name" && cmp -s "$work/$name.txt" "$work/$name.previous" 2>/dev/null; then
+      return 0
+    fi
     sleep 0.2
   done
   return 0
@@ -220,6 +222,7 @@ status_ink() { count "$1" "${status[@]}" "${status_rgb[@]}"; }
 has_status_ink() { (($(status_ink "$1") > 0)); }
 
 # --- Before any click -------------------------------------------------------------
+shot_when before picture_ready
 check_picture before
 check_buttons before
 n=$(status_ink before)
@@ -240,28 +243,31 @@ n=$(count after_two "${status[@]}" "${caption_rgb[@]}")
 ((n == 0)) || fail "after clicking Two the grey 'Click a button' should be gone ($n grey pixels left)"
 
 # --- Press on "One", release outside it: no click ----------------------------------
+# one_sunken NAME: button One looks pressed in (its top edge is in shadow, not lit).
+one_sunken() {
+  local top face
+  brightness "$1" $((${button_left[0]} + button_w / 2)) "$button_top" && top=$bright
+  brightness "$1" $((${button_left[0]} + 5)) $((button_top + 5)) && face=$bright
+  ((top < face))
+}
+one_raised() { ! one_sunken "$1"; }
 xdotool mousemove --window "$win" $((${button_left[0]} + 50)) $((button_top + 16 + menu_h)) mousedown 1
-sleep 0.2
-shot pressed
-# Pressed in: the face moves and the top edge is now in shadow.
-brightness pressed $((${button_left[0]} + button_w / 2)) "$button_top" && top=$bright
-brightness pressed $((${button_left[0]} + 5)) $((button_top + 5)) && face=$bright
-((top < face)) || fail "a pressed button should look sunken (top edge $top, face $face)"
+shot_when pressed one_sunken
+one_sunken pressed || fail "a pressed button should look sunken (its top edge in shadow)"
 xdotool mousemove --window "$win" 200 $((120 + menu_h)) mouseup 1
-sleep 0.5
-shot released
+shot_when released one_raised
 n=$(status_ink released)
 ((n == two_ink)) || fail "releasing outside the button must not click it (status pixels $two_ink -> $n)"
 check_buttons released
 
 # --- Click "Three": a longer line -----------------------------------------------------
 click 2
-for _ in $(seq 1 25); do
-  shot after_three
-  read -r three_lo three_hi <<<"$(span after_three "${status[@]}" "${status_rgb[@]}")"
-  ((three_hi > two_hi)) && break
-  sleep 0.2
-done
+three_longer() {
+  read -r three_lo three_hi <<<"$(span "$1" "${status[@]}" "${status_rgb[@]}")"
+  ((three_hi > two_hi))
+}
+shot_when after_three three_longer
+read -r three_lo three_hi <<<"$(span after_three "${status[@]}" "${status_rgb[@]}")"
 echo "after Three: x $three_lo..$three_hi"
 ((three_lo == two_lo)) || fail "the status line should start where it did ($two_lo), starts at $three_lo"
 ((three_hi > two_hi + 10)) ||
