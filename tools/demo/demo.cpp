@@ -10,6 +10,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "demo_menus.h"
+
 // Client area size and where things go in it.
 #define DEMO_WIDTH 400
 #define DEMO_HEIGHT 300
@@ -146,6 +148,16 @@ static void OnButton(HWND hwnd, int id) {
   InvalidateRect(hwnd, &rc, FALSE);
 }
 
+// A command of the menu bar or its keys: the status line says what came of it.
+static void OnMenuCommand(HWND hwnd, int id) {
+  if (!DemoMenuCommand(hwnd, id, g_szStatus, sizeof g_szStatus)) return;
+  g_fClicked = TRUE;
+  DrawStatus();
+  RECT rc;
+  SetRect(&rc, 0, STATUS_TOP, DEMO_WIDTH, STATUS_BOTTOM);
+  InvalidateRect(hwnd, &rc, FALSE);
+}
+
 static void OnPaint(HWND hwnd) {
   PAINTSTRUCT ps;
   HDC hdc = BeginPaint(hwnd, &ps);
@@ -181,6 +193,9 @@ static LRESULT CALLBACK DemoWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case IDC_BUTTON_THREE:
           if (HIWORD(wParam) == BN_CLICKED) OnButton(hwnd, LOWORD(wParam));
           return 0;
+        default:
+          OnMenuCommand(hwnd, LOWORD(wParam));
+          return 0;
       }
       return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_PAINT:
@@ -204,23 +219,26 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
   wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
   wc.hIcon = LoadIconA(NULL, IDI_APPLICATION);
   wc.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+  wc.lpszMenuName = DEMO_MENU_NAME;
   wc.lpszClassName = kClassName;
   if (!RegisterClassA(&wc)) return 1;
 
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT rc;
   SetRect(&rc, 0, 0, DEMO_WIDTH, DEMO_HEIGHT);
-  AdjustWindowRect(&rc, style, FALSE);
+  AdjustWindowRect(&rc, style, TRUE);
   HWND hwnd = CreateWindowA(kClassName, kTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
                             rc.right - rc.left, rc.bottom - rc.top, NULL, NULL, hInstance, NULL);
   if (!hwnd) return 1;
   ShowWindow(hwnd, nShowCmd);
   UpdateWindow(hwnd);
 
+  HACCEL hAccel = DemoLoadAccelerators(hInstance);
   MSG msg;
   BOOL got;
   while ((got = GetMessageA(&msg, NULL, 0, 0)) != 0) {
     if (got == -1) return 1;
+    if (hAccel && TranslateAcceleratorA(hwnd, hAccel, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
