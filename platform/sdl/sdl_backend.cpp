@@ -569,6 +569,13 @@ class SdlBackend final : public BackendApi {
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
           ev.type = InputEvent::Close;
           Push(ev, s, e.window.timestamp);
+        } else if (e.window.event == SDL_WINDOWEVENT_MOVED) {
+          // The user dragged the window by its title bar (or the window manager placed it
+          // somewhere else than asked): the layer keeps its window rectangles true.
+          ev.type = InputEvent::Moved;
+          ev.x = e.window.data1;
+          ev.y = e.window.data2;
+          Push(ev, s, e.window.timestamp);
         } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
                    e.window.event == SDL_WINDOWEVENT_SHOWN) {
           // The texture still holds the last image: show it again straight away, and

@@ -21,6 +21,7 @@ struct InputEvent {
     Char,    // ch: the character a key press produced
     Close,   // the window manager's close button on the surface
     Expose,  // the surface must be shown again (rect in surface coordinates)
+    Moved,   // the window manager moved the surface: x, y is its new top-left on the screen
   };
   Type type = None;
   void *surface = nullptr;

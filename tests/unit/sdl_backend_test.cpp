@@ -176,11 +176,13 @@ class SdlBackendTest : public ::testing::Test {
     SDL_PushEvent(&e);
   }
 
-  static void PushWindowEvent(Uint32 window, Uint8 what) {
+  static void PushWindowEvent(Uint32 window, Uint8 what, Sint32 data1 = 0, Sint32 data2 = 0) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
     e.window.windowID = window;
     e.window.event = what;
+    e.window.data1 = data1;
+    e.window.data2 = data2;
     SDL_PushEvent(&e);
   }
 };
@@ -313,6 +315,8 @@ TEST_F(SdlBackendTest, KeysTextAndWindowEvents) {
   PushKey(SDL_KEYDOWN, id, SDLK_RETURN);
   PushKey(SDL_KEYDOWN, id, SDLK_RETURN, KMOD_LCTRL);
   PushKey(SDL_KEYDOWN, id, SDLK_LGUI);  // unknown to the layer: nothing
+  PushWindowEvent(id, SDL_WINDOWEVENT_MOVED, 250, 120);
+  PushWindowEvent(id, SDL_WINDOWEVENT_FOCUS_GAINED);  // nothing the layer needs
   PushWindowEvent(id, SDL_WINDOWEVENT_CLOSE);
   SDL_Event quit{};
   quit.type = SDL_QUIT;  // closing goes through the window's Close only
@@ -327,7 +331,8 @@ TEST_F(SdlBackendTest, KeysTextAndWindowEvents) {
       {InputEvent::KeyDown, 'R', 0},       {InputEvent::Char, 0, 'r'},
       {InputEvent::Char, 0, '\xe9'},       {InputEvent::KeyUp, 'R', 0},
       {InputEvent::KeyDown, VK_RETURN, 0}, {InputEvent::Char, 0, '\r'},
-      {InputEvent::KeyDown, VK_RETURN, 0}, {InputEvent::Close, 0, 0},
+      {InputEvent::KeyDown, VK_RETURN, 0}, {InputEvent::Moved, 0, 0},
+      {InputEvent::Close, 0, 0},
   };
   std::vector<InputEvent> got = Drain();
   ASSERT_EQ(got.size(), std::size(want));
@@ -337,6 +342,8 @@ TEST_F(SdlBackendTest, KeysTextAndWindowEvents) {
     EXPECT_EQ(got[i].ch, want[i].ch) << "event " << i;
     EXPECT_EQ(got[i].surface, s) << "event " << i;
   }
+  EXPECT_EQ(got[7].x, 250);
+  EXPECT_EQ(got[7].y, 120);
 }
 
 TEST_F(SdlBackendTest, ExposeAsksForTheWholeSurface) {
