@@ -259,57 +259,6 @@ TEST_F(Startup, WithoutTablesTheTableTopShowsPlainFromTheFirstPaint) {
   EXPECT_FALSE(PeekMessageA(&msg, g_hWnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
 }
 
-// The static score board, pixel by pixel where it is exact: separator, rules, dividers,
-// their black ends, the labels and totals in the frame colour, and the empty cells.
-TEST_F(Startup, ScoreBoardLayout) {
-  StartWithoutTables();
-  headless::Pixels p = headless::ClientPixels(g_hWnd);
-  ASSERT_EQ(p.w * p.h, 600 * 400);
-  struct Line {
-    int x0, y0, x1, y1;  // both ends included
-    const char *name;
-  };
-  const Line lines[] = {
-      {300, 0, 300, 398, "separator"},       {300, 60, 598, 60, "header rule"},
-      {300, 160, 598, 160, "total rule"},    {300, 260, 598, 260, "turn rule"},
-      {450, 105, 450, 159, "total divider"}, {450, 205, 450, 259, "turn divider"},
-  };
-  for (const Line &l : lines) {
-    for (int y = l.y0; y <= l.y1; ++y) {
-      for (int x = l.x0; x <= l.x1; ++x) {
-        ASSERT_EQ(p.At(x, y), kFrame) << l.name << " at (" << x << ", " << y << ")";
-      }
-    }
-  }
-  // What a line leaves out: its end point (the dividers end on a rule).
-  for (POINT end : {POINT{300, 399}, POINT{599, 60}, POINT{599, 160}, POINT{599, 260}}) {
-    EXPECT_EQ(p.At(end.x, end.y), 0u) << "(" << end.x << ", " << end.y << ")";
-  }
-
-  auto frameInside = [&](RECT r) {
-    int n = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x)
-        if (p.At(x, y) == kFrame) ++n;
-    return n;
-  };
-  auto nonBlackInside = [&](RECT r) {
-    int n = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x)
-        if (p.At(x, y) != 0u) ++n;
-    return n;
-  };
-  EXPECT_GT(frameInside({400, 70, 600, 100}), 50) << "Total Score";
-  EXPECT_GT(frameInside({400, 170, 600, 200}), 50) << "Turn Score";
-  EXPECT_GT(frameInside({360, 110, 390, 140}), 10) << "player 1's 0";
-  EXPECT_GT(frameInside({530, 110, 560, 140}), 10) << "player 2's 0";
-  EXPECT_EQ(nonBlackInside({301, 0, 600, 60}), 0) << "header band";
-  EXPECT_EQ(nonBlackInside(erase[2]), 0) << "turn cell of player 1";
-  EXPECT_EQ(nonBlackInside(erase[3]), 0) << "turn cell of player 2";
-  EXPECT_EQ(nonBlackInside(erase[4]), 0) << "message line";
-}
-
 // Uncovering part of the window repaints exactly that part from the off-screen image; moving
 // the window repaints all of it. The off-screen image is changed behind the window's back,
 // so whatever was repainted shows the change and nothing else does.
