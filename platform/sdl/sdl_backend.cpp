@@ -237,7 +237,10 @@ class SdlBackend final : public BackendApi {
     if (w < 1) w = 1;
     if (h < 1) h = 1;
     Uint32 flags = SDL_WINDOW_HIDDEN;
-    if (!info.decorated) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+    if (!info.decorated) flags |= SDL_WINDOW_BORDERLESS;
+    // As on Windows, an owned window (a dialog, a message box) has no taskbar button.
+    Surface *owner = Find(info.ownerSurface);
+    if (owner) flags |= SDL_WINDOW_SKIP_TASKBAR;
     std::string title = Utf8FromAnsi(info.title);
     SDL_Window *window =
         SDL_CreateWindow(title.c_str(), info.screenRect.left, info.screenRect.top, w, h, flags);
@@ -257,7 +260,7 @@ class SdlBackend final : public BackendApi {
     surface->windowId = SDL_GetWindowID(window);
     surface->hwnd = info.hwnd;
     // A dialog stays above the window that owns it (a transient window on X11).
-    if (Surface *owner = Find(info.ownerSurface)) SDL_SetWindowModalFor(window, owner->window);
+    if (owner) SDL_SetWindowModalFor(window, owner->window);
     Surface *raw = surface.get();
     surfaces_[raw->windowId] = std::move(surface);
     return raw;

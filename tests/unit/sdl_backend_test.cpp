@@ -219,6 +219,17 @@ TEST_F(SdlBackendTest, SurfaceIsAWindowWhereAsked) {
   EXPECT_EQ(cw, 320);
   EXPECT_EQ(ch, 240);
 
+  // An owned window (a dialog) has no taskbar button of its own.
+  SurfaceInfo dialog;
+  dialog.title = "dialog";
+  dialog.screenRect = RECT{50, 50, 150, 100};
+  dialog.decorated = true;
+  dialog.ownerSurface = main;
+  void *owned = Backend().CreateSurface(dialog);
+  ASSERT_NE(owned, nullptr);
+  EXPECT_TRUE(SDL_GetWindowFlags(zp::sdl::WindowOf(owned)) & SDL_WINDOW_SKIP_TASKBAR);
+  EXPECT_FALSE(SDL_GetWindowFlags(w) & SDL_WINDOW_SKIP_TASKBAR);
+
   Backend().SetTitle(main, "Zant Pig");
   EXPECT_STREQ(SDL_GetWindowTitle(w), "Zant Pig");
 
