@@ -255,8 +255,9 @@ void PlotPen(Image &img, const RECT &allowed, int64_t x, int64_t y, int width, u
 
 // Draws the line from (x0, y0) towards (x1, y1), leaving out (x1, y1), as Windows does:
 // one pixel per step along the longer axis, the other coordinate the nearest to the ideal
-// line (a tie goes back towards the start). Only the steps that can reach `allowed` are
-// walked, so a line with far-away ends costs no more than one across the image.
+// line, a tie going to the smaller coordinate whichever way the line runs. Only the steps
+// that can reach `allowed` are walked, so a line with far-away ends costs no more than one
+// across the image.
 RECT DrawLine(Image &img, const RECT &allowed, int64_t x0, int64_t y0, int64_t x1, int64_t y1,
               int width, uint32_t pixel) {
   RECT changed{};
@@ -283,8 +284,9 @@ RECT DrawLine(Image &img, const RECT &allowed, int64_t x0, int64_t y0, int64_t x
   first = std::max<int64_t>(first, 0);
   last = std::min<int64_t>(last, steps - 1);
   for (int64_t i = first; i <= last; ++i) {
-    // Nearest minor offset to i * minorLen / steps, halves rounded down.
-    __int128 num = __int128(2) * i * minorLen + steps - 1;
+    // Nearest minor offset to i * minorLen / steps; a half rounds towards the smaller
+    // coordinate: down when the line climbs, up (further along) when it falls.
+    __int128 num = __int128(2) * i * minorLen + (minorSign > 0 ? steps - 1 : steps);
     int64_t off = int64_t(num / (__int128(2) * steps));
     int64_t major = major0 + majorSign * i;
     int64_t minor = minor0 + minorSign * off;

@@ -172,7 +172,8 @@ TEST_F(Gdi, FillRectTakesBrushesAndSystemColours) {
 // --- Lines -------------------------------------------------------------------------
 
 // The pixels of a line from (x0, y0) to (x1, y1) without its end point, by the classic
-// incremental midpoint algorithm (ties stay on the current row or column).
+// incremental midpoint algorithm. Where the line passes exactly halfway between two
+// pixels, Windows takes the one with the smaller coordinate (as Wine draws it too).
 std::set<std::pair<int, int>> ReferenceLine(int x0, int y0, int x1, int y1) {
   std::set<std::pair<int, int>> out;
   int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
@@ -183,7 +184,8 @@ std::set<std::pair<int, int>> ReferenceLine(int x0, int y0, int x1, int y1) {
   int x = x0, y = y0;
   for (int i = 0; i < major; ++i) {
     out.insert({x, y});
-    if (err > 0) {
+    int minorStep = xMajor ? sy : sx;
+    if (err > 0 || (err == 0 && minorStep < 0)) {
       (xMajor ? y : x) += xMajor ? sy : sx;
       err -= 2 * major;
     }
@@ -196,14 +198,18 @@ std::set<std::pair<int, int>> ReferenceLine(int x0, int y0, int x1, int y1) {
 TEST_F(Gdi, LinesLeaveOutTheirEndPointInEveryDirection) {
   const int size = 41, cx = 20, cy = 20;
   const COLORREF ink = RGB(0, 192, 255);
-  POINT ends[] = {
-      {29, 20}, {11, 20}, {20, 29}, {20, 11},  // the axes
-      {27, 27}, {13, 13}, {27, 13}, {13, 27},  // the diagonals
-      {27, 23}, {23, 27}, {17, 27}, {13, 23},  // the eight octants
-      {13, 17}, {17, 13}, {23, 13}, {27, 17},
-      {30, 25}, {10, 15}, {24, 32}, {16, 8},  // ties halfway between two pixels
-      {21, 20}, {20, 20},                     // one pixel; none
-  };
+  POINT
+      ends[] =
+          {
+              {29, 20}, {11, 20}, {20, 29}, {20, 11},  // the axes
+              {27, 27}, {13, 13}, {27, 13}, {13, 27},  // the diagonals
+              {27, 23}, {23, 27}, {17, 27}, {13, 23},  // the eight octants
+              {13, 17}, {17, 13}, {23, 13}, {27, 17}, {30, 25},
+              {10, 15}, {24, 32}, {16, 8},             // ties halfway between two pixels
+              {22, 21}, {18, 19}, {21, 22}, {19, 18},  // ... in every octant
+              {24, 22}, {16, 18}, {22, 24}, {18, 16}, {24, 18},
+              {16, 22}, {18, 24}, {22, 16}, {21, 20}, {20, 20},  // one pixel; none
+          };
   for (POINT e : ends) {
     HDC dc = Surface(size, size, 0);
     HPEN pen = CreatePen(PS_SOLID, 1, ink);
