@@ -223,7 +223,6 @@ struct Surface {
   int texH = 0;
   bool hasImage = false;  // the texture holds something worth showing
   Uint32 windowId = 0;
-  HWND hwnd = nullptr;
 };
 
 class SdlBackend final : public BackendApi {
@@ -258,7 +257,6 @@ class SdlBackend final : public BackendApi {
     surface->window = window;
     surface->renderer = renderer;
     surface->windowId = SDL_GetWindowID(window);
-    surface->hwnd = info.hwnd;
     // A dialog stays above the window that owns it (a transient window on X11).
     if (owner) SDL_SetWindowModalFor(window, owner->window);
     Surface *raw = surface.get();

@@ -391,17 +391,6 @@ TEST_F(SdlBackendTest, WaitEventWakesForInputAndEventsOfAClosedSurfaceAreDropped
   EXPECT_LT(SDL_GetTicks() - before, 2000u);
 }
 
-TEST_F(SdlBackendTest, TicksAndSleep) {
-  DWORD before = Backend().Ticks();
-  Backend().SleepMs(30);
-  DWORD slept = Backend().Ticks() - before;
-  EXPECT_GE(slept, 30u);
-  EXPECT_LT(slept, 2000u);
-  SIZE screen = Backend().ScreenSize();
-  EXPECT_GT(screen.cx, 0);
-  EXPECT_GT(screen.cy, 0);
-}
-
 TEST_F(SdlBackendTest, SignalHandlersAreLeftAlone) {
   struct sigaction before[2] = {}, after[2] = {};
   const int signals[2] = {SIGINT, SIGTERM};
