@@ -11,7 +11,7 @@ demo=$1
 wm_close=$2
 work=$3
 mkdir -p "$work"
-rm -f "$work"/*.png "$work"/*.txt
+rm -f "$work"/*.png "$work"/*.txt "$work"/*.previous
 
 for tool in Xvfb xdotool import convert; do
   if ! command -v "$tool" >/dev/null; then
