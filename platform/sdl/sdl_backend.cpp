@@ -580,10 +580,12 @@ class SdlBackend final : public BackendApi {
         } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
                    e.window.event == SDL_WINDOWEVENT_SHOWN) {
           // The texture still holds the last image: show it again straight away, and
-          // let the layer know in case it wants to present afresh.
+          // let the layer know in case it has never presented or wants to afresh.
           Redraw(s);
+          int w = 0, h = 0;
+          SDL_GetWindowSize(s->window, &w, &h);
           ev.type = InputEvent::Expose;
-          ev.rect = RECT{0, 0, s->texW, s->texH};
+          ev.rect = RECT{0, 0, w, h};
           Push(ev, s, e.window.timestamp);
         }
         return;
