@@ -738,6 +738,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
                                DLGPROC lpDialogFunc, LPARAM dwInitParam);
 #define DialogBoxA(i, t, p, f) DialogBoxParamA(i, t, p, f, 0)
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+// For a message of the dialog or one of its controls: does the dialog keyboard (Tab,
+// arrows, Enter, Escape) or else translates and dispatches it, and returns TRUE; FALSE for
+// a message of another window, which is left alone.
+BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
 int WINAPI GetDlgCtrlID(HWND hWnd);
 LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
@@ -846,6 +850,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 #define DialogBoxParam DialogBoxParamA
 #define DialogBox DialogBoxA
 #define SendDlgItemMessage SendDlgItemMessageA
+#define IsDialogMessage IsDialogMessageA
 #define CreateFont CreateFontA
 #define TextOut TextOutA
 #define ExtTextOut ExtTextOutA

@@ -69,40 +69,70 @@ bool CanFocus(Window *w) {
   return w && w->Visible() && w->Enabled();
 }
 
+bool IsRadio(Window *w) {
+  if (!ClassIs(w, "BUTTON")) return false;
+  UINT type = w->style & BS_TYPEMASK;
+  return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+// The group of the control at `index`: from the nearest control marked WS_GROUP at or
+// before it (or the first control) up to the next one marked WS_GROUP; [*first, *last).
+void GroupBounds(const std::vector<HWND> &list, size_t index, size_t *first, size_t *last) {
+  size_t f = index;
+  while (f > 0) {
+    Window *c = GetWnd(list[f]);
+    if (c && (c->style & WS_GROUP)) break;
+    --f;
+  }
+  size_t l = f + 1;
+  while (l < list.size()) {
+    Window *c = GetWnd(list[l]);
+    if (c && (c->style & WS_GROUP)) break;
+    ++l;
+  }
+  *first = f;
+  *last = l;
+}
+
 // The next (or previous) tab stop after `from`, wrapping around; the first one when `from`
-// is not a control of the dialog.
+// is not a control of the dialog. A group of radio buttons is one stop: Tab comes to its
+// checked button (or, when none is checked, the button it reaches first) and leaves the
+// group with the next press.
 HWND NextTabItem(HWND dialog, HWND from, bool backwards) {
   std::vector<HWND> list = Controls(dialog);
   if (list.empty()) return nullptr;
   int n = int(list.size());
   int at = int(std::find(list.begin(), list.end(), from) - list.begin());
+  size_t fromFirst = 0, fromLast = 0;
+  bool fromRadio = at < n && IsRadio(GetWnd(from));
+  if (fromRadio) GroupBounds(list, size_t(at), &fromFirst, &fromLast);
   if (at == n) at = backwards ? 0 : n - 1;
   for (int k = 1; k <= n; ++k) {
     int i = backwards ? (at - k + n * 2) % n : (at + k) % n;
-    Window *c = GetWnd(list[i]);
-    if (CanFocus(c) && (c->style & WS_TABSTOP)) return list[i];
+    Window *c = GetWnd(list[size_t(i)]);
+    if (!CanFocus(c) || !(c->style & WS_TABSTOP)) continue;
+    if (!IsRadio(c)) return list[size_t(i)];
+    if (fromRadio && size_t(i) >= fromFirst && size_t(i) < fromLast)
+      continue;  // still the same group
+    size_t first, last;
+    GroupBounds(list, size_t(i), &first, &last);
+    for (size_t j = first; j < last; ++j) {
+      Window *r = GetWnd(list[j]);
+      if (IsRadio(r) && CanFocus(r) && SendMessageA(list[j], BM_GETCHECK, 0, 0) == BST_CHECKED)
+        return list[j];
+    }
+    return list[size_t(i)];
   }
   return nullptr;
 }
 
-// The next (or previous) control of the group `from` belongs to, wrapping within the group:
-// a group starts at a control marked WS_GROUP (or the first control) and runs to the next.
+// The next (or previous) control of the group `from` belongs to, wrapping within the group.
 HWND NextGroupItem(HWND dialog, HWND from, bool backwards) {
   std::vector<HWND> list = Controls(dialog);
   auto self = std::find(list.begin(), list.end(), from);
   if (self == list.end()) return nullptr;
-  size_t first = size_t(self - list.begin());
-  while (first > 0) {
-    Window *c = GetWnd(list[first]);
-    if (c && (c->style & WS_GROUP)) break;
-    --first;
-  }
-  size_t last = first + 1;
-  while (last < list.size()) {
-    Window *c = GetWnd(list[last]);
-    if (c && (c->style & WS_GROUP)) break;
-    ++last;
-  }
+  size_t first, last;
+  GroupBounds(list, size_t(self - list.begin()), &first, &last);
   int n = int(last - first);
   int at = int(self - list.begin()) - int(first);
   for (int k = 1; k < n; ++k) {
@@ -586,6 +616,15 @@ HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
 int WINAPI GetDlgCtrlID(HWND hWnd) {
   Window *w = GetWnd(hWnd);
   return w && w->IsChild() ? int(UINT(w->id)) : 0;
+}
+
+BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
+  if (!lpMsg || !GetWnd(hDlg)) return FALSE;
+  if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd)) return FALSE;
+  if (DialogKeyMessage(hDlg, *lpMsg)) return TRUE;
+  TranslateMessage(lpMsg);
+  DispatchMessageA(lpMsg);
+  return TRUE;
 }
 
 LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,

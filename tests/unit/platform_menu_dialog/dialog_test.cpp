@@ -194,9 +194,10 @@ TEST_F(DialogTest, EnterPressesTheFocusedOrTheDefaultPushButton) {
 // The dialog keyboard
 // ---------------------------------------------------------------------------------
 
-// Tab and Shift+Tab go round the tab stops (skipping disabled ones) without selecting;
-// arrows move within a group (a group box starts one; labels and disabled buttons are
-// passed over) and select the automatic radio button they reach, which reports a click.
+// Tab and Shift+Tab go round the tab stops (skipping disabled ones) without selecting; a
+// group of radio buttons is one stop, reached at its checked button. Arrows move within a
+// group (a group box starts one; labels and disabled buttons are passed over) and select
+// the automatic radio button they reach, which reports a click.
 TEST_F(DialogTest, TabAndArrowsMoveTheFocusAndArrowsSelect) {
   HWND top = MakeMain();
   struct Row {
@@ -205,11 +206,11 @@ TEST_F(DialogTest, TabAndArrowsMoveTheFocusAndArrowsSelect) {
     const char *checks;  // One A, One B, Two A, Two B, Two C
   };
   const Row rows[] = {
-      {"", IDOK, "10100"},       {"D", IDOK, "10100"},      {"T", IDC_ONE_A, "10100"},
-      {"T", IDC_ONE_B, "10100"}, {"D", IDC_ONE_A, "10100"}, {"R", IDC_ONE_B, "01100"},
-      {"T", IDC_TWO_A, "01100"}, {"U", IDC_TWO_C, "01001"}, {"XD", IDC_TWO_A, "01100"},
-      {"D", IDC_TWO_C, "01001"}, {"S", IDC_TWO_A, "01001"}, {"SS", IDC_ONE_A, "01001"},
-      {"S", IDOK, "01001"},      {"S", IDC_TWO_C, "01001"},
+      {"", IDOK, "10100"},       {"D", IDOK, "10100"},       {"T", IDC_ONE_A, "10100"},
+      {"R", IDC_ONE_B, "01100"}, {"D", IDC_ONE_A, "10100"},  {"T", IDC_TWO_A, "10100"},
+      {"U", IDC_TWO_C, "10001"}, {"XD", IDC_TWO_A, "10100"}, {"D", IDC_TWO_C, "10001"},
+      {"S", IDC_ONE_A, "10001"}, {"S", IDOK, "10001"},       {"S", IDC_TWO_C, "10001"},
+      {"T", IDOK, "10001"},      {"L", IDOK, "10001"},       {"T", IDC_ONE_A, "10001"},
   };
   DialogScript script;
   script.onInit = [](HWND dlg) {
@@ -265,7 +266,7 @@ TEST_F(DialogTest, TabAndArrowsMoveTheFocusAndArrowsSelect) {
   EXPECT_TRUE(failures.empty()) << failures.front();
   // Each arrow that reached a radio button reported its click.
   EXPECT_EQ(script.commands,
-            (std::vector<int>{IDC_ONE_A, IDC_ONE_B, IDC_TWO_C, IDC_TWO_A, IDC_TWO_C, IDOK}));
+            (std::vector<int>{IDC_ONE_B, IDC_ONE_A, IDC_TWO_C, IDC_TWO_A, IDC_TWO_C, IDOK}));
 }
 
 // Escape gives IDCANCEL and Enter IDOK; the dialog procedure decides what they do. With a
