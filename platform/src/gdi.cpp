@@ -123,12 +123,35 @@ bool IsStock(HGDIOBJ h) {
   return false;
 }
 
-bool SelectedAnywhere(HGDIOBJ h) {
+bool SelectedAnywhere(HGDIOBJ h, HDC except = nullptr) {
   for (void *d : HandlesOf(Kind::DC)) {
     DC *dc = As<DC>(d);
-    if (dc && (dc->bitmap == h || dc->brush == h || dc->pen == h || dc->font == h)) return true;
+    if (d != except && dc && (dc->bitmap == h || dc->brush == h || dc->pen == h || dc->font == h)) {
+      return true;
+    }
   }
   return false;
+}
+
+// Objects deleted while selected into a DC: they live on until nothing holds them.
+std::vector<HGDIOBJ> g_deletePending;
+
+// Called when `hdc` lets go of `h` (it selected another object, or the DC goes away).
+void Deselected(HGDIOBJ h, HDC hdc) {
+  auto it = std::find(g_deletePending.begin(), g_deletePending.end(), h);
+  if (it == g_deletePending.end() || SelectedAnywhere(h, hdc)) return;
+  g_deletePending.erase(it);
+  FreeHandle(h);
+}
+
+// A DC is going away: what it holds is released.
+void FreeDC(HDC hdc) {
+  DC *dc = As<DC>(hdc);
+  if (!dc) return;
+  if (Bitmap *b = As<Bitmap>(dc->bitmap); b && b->selectedInto == hdc) b->selectedInto = nullptr;
+  HGDIOBJ held[] = {dc->bitmap, dc->brush, dc->pen, dc->font};
+  for (HGDIOBJ h : held) Deselected(h, hdc);
+  FreeHandle(hdc);
 }
 
 HDC NewDC(bool memory, HWND hwnd, const RECT *clip) {
@@ -191,6 +214,15 @@ RECT ExtentRect(int64_t x, int64_t y, int64_t w, int64_t h) {
   return MakeRect(ClampInt(x), ClampInt(y), ClampInt(x + w), ClampInt(y + h));
 }
 
+// A block given by a corner and signed extents. A negative extent runs back from the
+// corner and, as on Windows, includes the corner's own row or column:
+// x = 5, w = -3 covers columns 3, 4 and 5.
+RECT SignedExtentRect(int64_t x, int64_t y, int64_t w, int64_t h) {
+  if (w < 0) x += w + 1, w = -w;
+  if (h < 0) y += h + 1, h = -h;
+  return ExtentRect(x, y, w, h);
+}
+
 RECT Normalized(RECT r) {
   if (r.left > r.right) std::swap(r.left, r.right);
   if (r.top > r.bottom) std::swap(r.top, r.bottom);
@@ -232,7 +264,7 @@ bool IsPatternRop(DWORD rop) {
 BOOL PatternBlt(HDC hdc, int64_t x, int64_t y, int64_t w, int64_t h, DWORD rop) {
   Target t;
   if (!GetTarget(hdc, t) || !IsPatternRop(rop)) return FALSE;
-  RECT r = RectIntersect(Normalized(ExtentRect(x, y, w, h)), t.allowed);
+  RECT r = RectIntersect(SignedExtentRect(x, y, w, h), t.allowed);
   PatternFill(*t.img, r, rop, DcBrush(t.dc));
   Changed(t, r);
   return TRUE;
@@ -248,12 +280,27 @@ void PlotPen(Image &img, const RECT &allowed, int64_t x, int64_t y, int width, u
     }
     return;
   }
-  RECT r = RectIntersect(ExtentRect(x - width / 2, y - width / 2, width, width), allowed);
-  FillImage(img, r, pixel);
-  changed = RectUnion(changed, r);
+  // A wide pen is a round nib: the offsets of a width x width square (centred between
+  // pixels for an even width) that lie within the nib's circle.
+  const int lo = -(width / 2), hi = lo + width;
+  const double centre = width % 2 ? 0.0 : 0.5;
+  const double limit = width * width / 4.0 - 0.5;
+  for (int oy = lo; oy < hi; ++oy) {
+    for (int ox = lo; ox < hi; ++ox) {
+      double fx = ox + centre, fy = oy + centre;
+      if (fx * fx + fy * fy > limit) continue;
+      int64_t px = x + ox, py = y + oy;
+      if (px < allowed.left || px >= allowed.right || py < allowed.top || py >= allowed.bottom) {
+        continue;
+      }
+      img.Row(int(py))[px] = pixel;
+      changed = RectUnion(changed, MakeRect(int(px), int(py), int(px) + 1, int(py) + 1));
+    }
+  }
 }
 
-// Draws the line from (x0, y0) towards (x1, y1), leaving out (x1, y1), as Windows does:
+// Draws the line from (x0, y0) towards (x1, y1), leaving out (x1, y1), as Windows does
+// for a thin pen (a wide one rounds off both ends, so it reaches the end point):
 // one pixel per step along the longer axis, the other coordinate the nearest to the ideal
 // line, a tie going to the smaller coordinate whichever way the line runs. Only the steps
 // that can reach `allowed` are walked, so a line with far-away ends costs no more than one
@@ -265,7 +312,7 @@ RECT DrawLine(Image &img, const RECT &allowed, int64_t x0, int64_t y0, int64_t x
   int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
   bool xMajor = adx >= ady;
   int64_t steps = xMajor ? adx : ady;  // the end point itself is step `steps`, not drawn
-  if (steps == 0) return changed;
+  if (steps == 0 && width <= 1) return changed;
   int64_t major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
   int64_t majorSign = (xMajor ? dx : dy) < 0 ? -1 : 1;
   int64_t minorSign = (xMajor ? dy : dx) < 0 ? -1 : 1;
@@ -282,12 +329,12 @@ RECT DrawLine(Image &img, const RECT &allowed, int64_t x0, int64_t y0, int64_t x
     last = major0 - lo;
   }
   first = std::max<int64_t>(first, 0);
-  last = std::min<int64_t>(last, steps - 1);
+  last = std::min<int64_t>(last, width <= 1 ? steps - 1 : steps);
   for (int64_t i = first; i <= last; ++i) {
     // Nearest minor offset to i * minorLen / steps; a half rounds towards the smaller
     // coordinate: down when the line climbs, up (further along) when it falls.
     __int128 num = __int128(2) * i * minorLen + (minorSign > 0 ? steps - 1 : steps);
-    int64_t off = int64_t(num / (__int128(2) * steps));
+    int64_t off = steps ? int64_t(num / (__int128(2) * steps)) : 0;
     int64_t major = major0 + majorSign * i;
     int64_t minor = minor0 + minorSign * off;
     if (xMajor) {
@@ -466,7 +513,7 @@ HDC WINAPI GetDC(HWND hWnd) {
 int WINAPI ReleaseDC(HWND, HDC hDC) {
   DC *dc = As<DC>(hDC);
   if (!dc || dc->memory) return 0;
-  FreeHandle(hDC);
+  FreeDC(hDC);
   return 1;
 }
 
@@ -476,10 +523,8 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
-  DC *dc = As<DC>(hdc);
-  if (!dc) return FALSE;
-  if (Bitmap *b = As<Bitmap>(dc->bitmap); b && b->selectedInto == hdc) b->selectedInto = nullptr;
-  FreeHandle(hdc);
+  if (!As<DC>(hdc)) return FALSE;
+  FreeDC(hdc);
   return TRUE;
 }
 
@@ -515,21 +560,25 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
       if (Bitmap *ob = As<Bitmap>(old); ob && ob->selectedInto == hdc) ob->selectedInto = nullptr;
       dc->bitmap = static_cast<HBITMAP>(h);
       if (!b->stock) b->selectedInto = hdc;
+      Deselected(old, hdc);
       return old;
     }
     case Kind::Brush: {
       HGDIOBJ old = dc->brush;
       dc->brush = static_cast<HBRUSH>(h);
+      if (old != h) Deselected(old, hdc);
       return old;
     }
     case Kind::Pen: {
       HGDIOBJ old = dc->pen;
       dc->pen = static_cast<HPEN>(h);
+      if (old != h) Deselected(old, hdc);
       return old;
     }
     case Kind::Font: {
       HGDIOBJ old = dc->font;
       dc->font = static_cast<HFONT>(h);
+      if (old != h) Deselected(old, hdc);
       return old;
     }
     default:
@@ -537,8 +586,9 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
   }
 }
 
-// As on Windows: stock objects ignore deletion; an object still selected into a DC is
-// not deleted and the call fails.
+// As on Windows: stock objects ignore deletion. An object still selected into a DC is not
+// deleted yet: the call succeeds, the object keeps working in that DC, and it goes when
+// the DC lets go of it (another object selected, or the DC deleted or released).
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
   switch (KindOf(ho)) {
     case Kind::Bitmap:
@@ -550,7 +600,13 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
       return FALSE;
   }
   if (IsStock(ho)) return TRUE;
-  if (SelectedAnywhere(ho)) return FALSE;
+  if (SelectedAnywhere(ho)) {
+    std::erase_if(g_deletePending, [](HGDIOBJ h) { return KindOf(h) == Kind::None; });
+    if (std::find(g_deletePending.begin(), g_deletePending.end(), ho) == g_deletePending.end()) {
+      g_deletePending.push_back(ho);
+    }
+    return TRUE;
+  }
   return FreeHandle(ho) ? TRUE : FALSE;
 }
 
@@ -917,8 +973,9 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
     maxWidth = std::max(maxWidth, widths.back());
   }
   if (format & DT_CALCRECT) {
+    // No text measures nothing, though the height of a line is still returned.
     lprc->right = ClampInt(int64_t(rect.left) + maxWidth);
-    lprc->bottom = ClampInt(int64_t(rect.top) + total);
+    lprc->bottom = len == 0 ? rect.top : ClampInt(int64_t(rect.top) + total);
     return int(std::min<int64_t>(total, INT_MAX));
   }
 

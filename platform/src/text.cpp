@@ -393,7 +393,7 @@ void FontTextMetrics(HFONT font, TEXTMETRICA *tm) {
   tm->tmOverhang = 0;
   tm->tmDigitizedAspectX = 96;
   tm->tmDigitizedAspectY = 96;
-  tm->tmFirstChar = 0x20;
+  tm->tmFirstChar = 0x1E;
   tm->tmLastChar = 0xFF;
   tm->tmDefaultChar = 0x1F;
   tm->tmBreakChar = 0x20;

@@ -134,7 +134,8 @@ TEST_F(Gdi, PatternOperationsFillExactlyTheirRectangle) {
       {"PATCOPY, stock black", 0, 0, 7, 1, PATCOPY, false, BLACK_BRUSH, {0, 0, 7, 1}, RGB(0, 0, 0)},
       {"BLACKNESS", 1, 1, 2, 3, BLACKNESS, false, -1, {1, 1, 3, 4}, RGB(0, 0, 0)},
       {"WHITENESS", 1, 1, 2, 3, WHITENESS, false, -1, {1, 1, 3, 4}, RGB(255, 255, 255)},
-      {"negative extents", 5, 4, -3, -2, PATCOPY, false, -1, {2, 2, 5, 4}, RGB(1, 2, 3)},
+      // Running back from the corner, the corner's own column and row included.
+      {"negative extents", 5, 4, -3, -2, PATCOPY, false, -1, {3, 3, 6, 5}, RGB(1, 2, 3)},
       {"hollow brush", 0, 0, 7, 5, PATCOPY, false, NULL_BRUSH, {0, 0, 0, 0}, 0},
       {"past the edges", -3, 3, 20, 20, PATCOPY, false, -1, {0, 3, 7, 5}, RGB(1, 2, 3)},
       {"BitBlt PATCOPY", 3, 0, 2, 2, PATCOPY, true, -1, {3, 0, 5, 2}, RGB(1, 2, 3)},
@@ -199,7 +200,8 @@ TEST_F(Gdi, LinesLeaveOutTheirEndPointInEveryDirection) {
   const int size = 41, cx = 20, cy = 20;
   const COLORREF ink = RGB(0, 192, 255);
   POINT
-      ends[] =
+  ends
+      [] =
           {
               {29, 20}, {11, 20}, {20, 29}, {20, 11},  // the axes
               {27, 27}, {13, 13}, {27, 13}, {13, 27},  // the diagonals
@@ -245,6 +247,26 @@ TEST_F(Gdi, LinesAreClippedAndFarEndsCostNothing) {
   MoveToEx(dc, 0, 0, nullptr);
   LineTo(dc, 9, 0);
   EXPECT_EQ(Hex(GetPixel(dc, 3, 0)), "000000");
+}
+
+TEST_F(Gdi, WidePensHaveRoundEnds) {
+  // A 3-pixel pen from (3, 8) to (12, 8): its ends are rounded off and reach one pixel
+  // beyond both end points on the middle row (as Wine draws it).
+  const char *expected[] = {
+      "...WWWWWWWWWW...",  // row 7
+      "..WWWWWWWWWWWW..",  // row 8
+      "...WWWWWWWWWW...",  // row 9
+  };
+  HDC dc = Surface(16, 16, 0);
+  HPEN pen = CreatePen(PS_SOLID, 3, RGB(255, 255, 255));
+  SelectObject(dc, pen);
+  MoveToEx(dc, 3, 8, nullptr);
+  LineTo(dc, 12, 8);
+  for (int y = 0; y < 16; ++y) {
+    std::string row;
+    for (int x = 0; x < 16; ++x) row += GetPixel(dc, x, y) ? 'W' : '.';
+    EXPECT_EQ(row, y >= 7 && y <= 9 ? expected[y - 7] : "................") << "row " << y;
+  }
 }
 
 TEST_F(Gdi, RectangleOutlinesWithThePenAndFillsWithTheBrush) {
@@ -507,33 +529,53 @@ TEST_F(Gdi, TextCountsAreHandledSafely) {
 
 // --- Objects and handles ----------------------------------------------------------------
 
-TEST_F(Gdi, SelectedAndStockObjectsSurviveDeletion) {
+TEST_F(Gdi, SelectedObjectsOutliveDeletionUntilReleased) {
   HDC dc = Surface(4, 4, 0);
   HBITMAP bmp = CreateCompatibleBitmap(dc, 3, 3);
   HGDIOBJ first = SelectObject(dc, bmp);
   EXPECT_NE(first, nullptr);
-  EXPECT_FALSE(DeleteObject(bmp)) << "a selected bitmap is not deleted";
-  EXPECT_TRUE(SetPixel(dc, 2, 2, RGB(1, 2, 3)) != CLR_INVALID);
+  EXPECT_TRUE(DeleteObject(bmp));
+  EXPECT_EQ(GetObjectType(bmp), DWORD(OBJ_BITMAP)) << "still selected, so still there";
+  EXPECT_NE(SetPixel(dc, 2, 2, RGB(1, 2, 3)), CLR_INVALID);
   EXPECT_EQ(GetPixel(dc, 3, 3), CLR_INVALID) << "the 3x3 bitmap is the one selected";
   HDC other = CreateCompatibleDC(dc);
   EXPECT_EQ(SelectObject(other, bmp), nullptr) << "a bitmap lives in one DC at a time";
+  SelectObject(dc, first);
+  EXPECT_EQ(GetObjectType(bmp), 0u) << "gone once the DC lets go of it";
 
-  HGDIOBJ black = GetStockObject(BLACK_BRUSH);
-  EXPECT_TRUE(DeleteObject(black));
-  EXPECT_EQ(GetObjectType(black), DWORD(OBJ_BRUSH)) << "stock objects ignore deletion";
-  EXPECT_EQ(GetStockObject(BLACK_BRUSH), black);
-
+  // The game deletes its font while the window DC still holds it, then releases the DC.
   HFONT font = GameFont();
   SelectObject(dc, font);
-  EXPECT_FALSE(DeleteObject(font));
-  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  SelectObject(other, font);
   EXPECT_TRUE(DeleteObject(font));
+  EXPECT_TRUE(DeleteDC(dc));
+  EXPECT_EQ(GetObjectType(font), DWORD(OBJ_FONT)) << "another DC still holds it";
+  EXPECT_TRUE(DeleteDC(other));
   EXPECT_EQ(GetObjectType(font), 0u);
 
-  SelectObject(dc, first);
-  EXPECT_TRUE(DeleteObject(bmp));
-  EXPECT_TRUE(DeleteDC(other));
-  EXPECT_TRUE(DeleteDC(dc));
+  // An object that is not selected goes at once.
+  HPEN pen = CreatePen(PS_SOLID, 1, 0);
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_EQ(GetObjectType(pen), 0u);
+}
+
+TEST_F(Gdi, StockObjectsIgnoreDeletion) {
+  for (int i :
+       {WHITE_BRUSH, BLACK_BRUSH, NULL_BRUSH, BLACK_PEN, NULL_PEN, SYSTEM_FONT, DEFAULT_GUI_FONT}) {
+    HGDIOBJ stock = GetStockObject(i);
+    ASSERT_NE(stock, nullptr) << i;
+    DWORD type = GetObjectType(stock);
+    EXPECT_NE(type, 0u) << i;
+    EXPECT_TRUE(DeleteObject(stock)) << i;
+    EXPECT_EQ(GetObjectType(stock), type) << i;
+    EXPECT_EQ(GetStockObject(i), stock) << i;
+  }
+  HDC dc = Surface(2, 2, 0);
+  HBITMAP none = CreateCompatibleBitmap(dc, 0, 0);  // the shared 1x1 bitmap
+  EXPECT_TRUE(DeleteObject(none));
+  HDC fresh = CreateCompatibleDC(dc);
+  EXPECT_NE(SetPixel(fresh, 0, 0, RGB(1, 1, 1)), CLR_INVALID) << "a new DC's 1x1 bitmap";
+  EXPECT_EQ(GetPixel(fresh, 1, 0), CLR_INVALID);
 }
 
 TEST_F(Gdi, GetObjectDescribesBitmaps) {
