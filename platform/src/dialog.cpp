@@ -225,6 +225,10 @@ LRESULT DefaultDialogMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_SETFOCUS:
       if (s) RestoreFocus(hwnd);
       return 0;
+    case WM_NCLBUTTONDOWN:
+      // A dialog without a system menu has no close box: the window manager's is inert.
+      if (wParam == HTCLOSE && !(GetWindowLongA(hwnd, GWL_STYLE) & WS_SYSMENU)) return 0;
+      break;
     case WM_CLOSE: {
       // Closing through the frame is the Cancel command, unless Cancel is disabled.
       HWND cancel = GetDlgItem(hwnd, IDCANCEL);
