@@ -17,6 +17,7 @@ struct PendingArea {
 };
 std::map<HWND, PendingArea> g_pending;
 std::map<HWND, Image> g_composed;
+int g_holds = 0;
 
 void ComposeChildren(Window *w, Image &out, POINT origin, RECT clip) {
   for (HWND h : w->children) {
@@ -117,13 +118,22 @@ void DrawnOn(DC *dc, const RECT &changed) {
   Window *w = GetWnd(dc->hwnd);
   if (!w) return;
   ClientChanged(w, changed);
-  PresentAll();
+  if (g_holds == 0) PresentAll();
   Backend().WindowDrawn(dc->hwnd, changed);
+}
+
+void HoldPresents(bool hold) {
+  if (hold) {
+    ++g_holds;
+  } else if (g_holds > 0 && --g_holds == 0) {
+    PresentAll();
+  }
 }
 
 void ResetComposer() {
   g_pending.clear();
   g_composed.clear();
+  g_holds = 0;
 }
 
 }  // namespace zp

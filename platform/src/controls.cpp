@@ -180,6 +180,7 @@ void PaintGroupBox(HDC dc, Window *w) {
 void PaintButton(Window *w) {
   HDC dc = MakeWindowDC(w->hwnd, nullptr);
   if (!dc) return;
+  HoldPresents(true);
   UINT type = ButtonType(w);
   if (type == BS_GROUPBOX)
     PaintGroupBox(dc, w);
@@ -190,6 +191,7 @@ void PaintButton(Window *w) {
   else
     PaintPushButton(dc, w);
   ReleaseDC(w->hwnd, dc);
+  HoldPresents(false);
 }
 
 // The radio buttons of the same group: the siblings from the nearest one marked
@@ -352,6 +354,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 void PaintStatic(Window *w) {
   HDC dc = MakeWindowDC(w->hwnd, nullptr);
   if (!dc) return;
+  HoldPresents(true);
   int W = w->clientW, H = w->clientH;
   Fill(dc, 0, 0, W, H, kFace);
   UINT align = (w->style & 0x3) == SS_CENTER  ? DT_CENTER
@@ -360,6 +363,7 @@ void PaintStatic(Window *w) {
   RECT r{0, 0, W, H};
   DrawLabel(dc, w, r, align | DT_WORDBREAK | DT_NOPREFIX, w->Enabled());
   ReleaseDC(w->hwnd, dc);
+  HoldPresents(false);
 }
 
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -255,6 +255,9 @@ void ClientChanged(Window *w, const RECT &clientRect);
 // back end.
 void Present(Window *top, const RECT &surfaceRect);
 void PresentAll();  // everything changed since the last presentation
+// While held, drawing on window DCs is collected and presented when the last hold ends,
+// so that a control or a WM_PAINT handler shows in one piece.
+void HoldPresents(bool hold);
 // The composed surface of a top-level window (for the back end and for screenshots).
 void ComposeSurface(Window *top, Image &out);
 

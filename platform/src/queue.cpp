@@ -134,6 +134,17 @@ void ConvertKey(const InputEvent &ev) {
   QueueInput(m);
 }
 
+// The user dragged a window: its rectangle follows, and it is told with WM_MOVE.
+void MovedByUser(Window *top, POINT surfaceTopLeft) {
+  RECT s = SurfaceRectOf(top);
+  int dx = surfaceTopLeft.x - s.left, dy = surfaceTopLeft.y - s.top;
+  if (dx == 0 && dy == 0) return;
+  OffsetRect(&top->rect, dx, dy);
+  SendMessageA(
+      top->hwnd, WM_MOVE, 0,
+      MAKELPARAM(top->rect.left + top->clientOffset.x, top->rect.top + top->clientOffset.y));
+}
+
 void ConvertEvent(const InputEvent &ev) {
   Window *top = SurfaceOwner(ev.surface);
   switch (ev.type) {
@@ -159,6 +170,9 @@ void ConvertEvent(const InputEvent &ev) {
       break;
     case InputEvent::Expose:
       if (top) Present(top, ev.rect);
+      break;
+    case InputEvent::Moved:
+      if (top) MovedByUser(top, POINT{ev.x, ev.y});
       break;
     default:
       break;

@@ -314,6 +314,14 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     Window *owner = GetWnd(w->owner);
     info.ownerSurface = owner ? owner->surface : nullptr;
     w->surface = Backend().CreateSurface(info);
+    if (!w->surface) {
+      // No display to show it on: fail as Windows fails without a desktop.
+      auto &tops = TopLevels();
+      tops.erase(std::remove(tops.begin(), tops.end(), hwnd), tops.end());
+      FreeHandle(hwnd);
+      Thread().lastError = 8;
+      return nullptr;
+    }
   }
 
   CREATESTRUCTA cs{};
@@ -374,6 +382,12 @@ static void FreeWindowTree(HWND hwnd) {
   DropMessagesFor(hwnd);
   if (w->surface) Backend().DestroySurface(w->surface);
   w->surface = nullptr;
+  // A window's menu goes with it, as on Windows.
+  if (!w->IsChild() && w->menu) {
+    HMENU menu = w->menu;
+    w->menu = nullptr;
+    DestroyMenu(menu);
+  }
   if (Window *p = GetWnd(w->parent)) {
     auto &siblings = p->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), hwnd), siblings.end());
@@ -843,6 +857,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   w->hasInvalid = false;
   w->eraseNeeded = false;
   HDC hdc = MakeWindowDC(hWnd, &r);
+  if (hdc) HoldPresents(true);  // what is painted shows at once, at EndPaint
   lpPaint->hdc = hdc;
   lpPaint->rcPaint = r;
   lpPaint->fErase = TRUE;
@@ -854,7 +869,10 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT *lpPaint) {
   if (!lpPaint) return FALSE;
-  if (lpPaint->hdc) ReleaseDC(hWnd, lpPaint->hdc);
+  if (lpPaint->hdc) {
+    ReleaseDC(hWnd, lpPaint->hdc);
+    HoldPresents(false);
+  }
   return TRUE;
 }
 
