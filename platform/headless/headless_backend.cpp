@@ -325,6 +325,17 @@ void CloseFromFrame(HWND top) {
   ev.surface = w->surface;
   H().Push(ev);
 }
+void DragTo(HWND top, int x, int y) {
+  Window *w = GetWnd(top);
+  if (!w || !w->surface) return;
+  Frame f = FrameOf(w->style, w->exStyle, w->menu != nullptr);
+  InputEvent ev;
+  ev.type = InputEvent::Moved;
+  ev.surface = w->surface;
+  ev.x = x + f.left;
+  ev.y = y + f.top;
+  H().Push(ev);
+}
 void At(DWORD ticks, std::function<void()> inject) {
   uint64_t when = H().now + DWORD(ticks - DWORD(H().now));
   H().timed.emplace(when, std::move(inject));

@@ -115,6 +115,29 @@ TEST_F(Core, UncoveredPartIsRepaintedFromTheUpdateRegionOnly) {
   EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
 }
 
+TEST_F(Core, AWindowDraggedByTheUserMovesAndIsTold) {
+  HWND top = MakeTop(100, 50);
+  ShowWindow(top, SW_SHOW);
+  headless::RunUntilIdle();
+  RECT before{};
+  GetWindowRect(top, &before);
+  g_log.clear();
+  headless::DragTo(top, 200, 150);
+  headless::RunUntilIdle();
+  RECT after{};
+  GetWindowRect(top, &after);
+  EXPECT_EQ(after.left, 200);
+  EXPECT_EQ(after.top, 150);
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  POINT origin{0, 0};
+  ClientToScreen(top, &origin);
+  bool told = false;
+  for (auto &l : g_log)
+    told = told || (l.message == WM_MOVE && GET_X_LPARAM(l.lParam) == origin.x &&
+                    GET_Y_LPARAM(l.lParam) == origin.y);
+  EXPECT_TRUE(told) << "WM_MOVE with the new client origin";
+}
+
 TEST_F(Core, DrawingOnTheParentNeverTouchesAChild) {
   HWND top = MakeTop(100, 50);
   HWND button = CreateWindowExA(0, "BUTTON", "Go", WS_CHILD | WS_VISIBLE, 20, 10, 40, 20, top,

@@ -42,6 +42,8 @@ void Key(UINT vk);                         // press and release (with its WM_CHA
 void KeyWith(UINT modifierVk, UINT vk);    // e.g. KeyWith(VK_SHIFT, 'N')
 // The window manager's close button of a top-level window.
 void CloseFromFrame(HWND top);
+// The user drags a top-level window so that its window rectangle starts at (x, y).
+void DragTo(HWND top, int x, int y);
 // Input that arrives at a virtual time, e.g. while the program sleeps. The event is
 // described by a function that injects it (one of the calls above).
 void At(DWORD ticks, std::function<void()> inject);
