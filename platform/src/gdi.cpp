@@ -441,15 +441,16 @@ std::vector<TextLine> LayoutText(HFONT font, const char *s, int len, UINT format
     // One paragraph [start, end): break it at spaces when it is wider than the rectangle.
     size_t lineStart = start;
     while (format & DT_WORDBREAK) {
+      // Widths add up (no kerning), so the line's width grows word by word.
       size_t fit = lineStart, pos = lineStart;
+      int64_t width = 0;
       while (pos < end) {
         size_t wordEnd = pos;
         while (wordEnd < end && text[wordEnd] == ' ') ++wordEnd;
         while (wordEnd < end && text[wordEnd] != ' ') ++wordEnd;
-        if (MeasureText(font, text.data() + lineStart, int(wordEnd - lineStart)).cx > maxWidth &&
-            fit > lineStart) {
-          break;
-        }
+        int64_t wordWidth = MeasureText(font, text.data() + pos, int(wordEnd - pos)).cx;
+        if (width + wordWidth > maxWidth && fit > lineStart) break;
+        width += wordWidth;
         fit = pos = wordEnd;
       }
       if (pos >= end) break;
