@@ -28,6 +28,9 @@ void Click(HWND hwnd, int x, int y);
 void Press(HWND hwnd, int x, int y);
 void Release(HWND hwnd, int x, int y);
 void ClickCenter(HWND hwnd);
+// A click on a top-level window's menu bar, `x` pixels from the bar's left end, halfway
+// down the bar.
+void ClickMenuBar(HWND top, int x);
 // A key pressed and released, alone or with a modifier (VK_SHIFT, VK_CONTROL, VK_MENU).
 void Key(UINT vk);
 void KeyWith(UINT modifierVk, UINT vk);

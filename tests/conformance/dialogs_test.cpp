@@ -5,6 +5,7 @@
 #include "conformance_ids.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -186,6 +187,38 @@ TEST_F(Dialogs, MenuItemStatesByCommand) {
   }
 }
 
+// A click on a command on the menu bar gives WM_COMMAND (command, 0). The click is
+// non-client input (below WM_KEYFIRST), so a flush of the input range
+// WM_KEYFIRST..WM_MOUSELAST, as the game makes between moves, leaves it alone. (A greyed
+// command on the bar is left out: Windows then stays in its menu mode until the next
+// click or key, which the game never meets.)
+TEST_F(Dialogs, MenuBarClickGivesCommandAndSurvivesInputFlush) {
+  struct Case {
+    const char *name;
+    bool flush;
+  };
+  const Case cases[] = {{"click", false}, {"click after flush", true}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND top = MakeTop(40, 40, 300, 120, "Bar", WS_OVERLAPPEDWINDOW | WS_VISIBLE, kMenuClass);
+    ASSERT_NE(top, nullptr);
+    inject::Foreground(top);
+    g_received.clear();
+    inject::ClickMenuBar(top, 15);
+    MSG msg;
+    if (c.flush)
+      while (PeekMessageA(&msg, top, WM_KEYFIRST, WM_MOUSELAST, PM_REMOVE)) {
+      }
+    Pump();
+    std::vector<Received> commands = Commands();
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].hwnd, top);
+    EXPECT_EQ(LOWORD(commands[0].wParam), IDM_NEW);
+    EXPECT_EQ(HIWORD(commands[0].wParam), 0);
+    DestroyWindow(top);
+  }
+}
+
 // ---------------------------------------------------------------------------------
 // Dialogs
 // ---------------------------------------------------------------------------------
@@ -237,15 +270,22 @@ TEST_F(Dialogs, RadioGroupsAndKeys) {
 }
 
 // Escape gives IDCANCEL and Enter IDOK; the dialog procedure decides what they do (here
-// only IDOK closes, as in the game's dialogs).
+// only IDOK closes, as in the game's dialogs). The dialog's client area begins at its
+// template's position, in dialog units, from the top-left corner of the owner's client area.
 TEST_F(Dialogs, EscapeAndEnterGiveCancelAndOk) {
   HWND top = MakeTop(40, 40, 400, 300);
   ASSERT_NE(top, nullptr);
   inject::Foreground(top);
   bool openAfterEscape = false;
+  POINT where = {0, 0};
+  RECT expected = {10, 10, 10 + 136, 10 + 80};
   Script script;
   script.steps = {
-      [&](HWND) { inject::Key(VK_ESCAPE); },
+      [&](HWND dlg) {
+        ClientToScreen(dlg, &where);
+        MapDialogRect(dlg, &expected);
+        inject::Key(VK_ESCAPE);
+      },
       [&](HWND dlg) {
         openAfterEscape = IsWindowVisible(dlg) != FALSE;
         inject::Key(VK_ESCAPE);
@@ -256,6 +296,76 @@ TEST_F(Dialogs, EscapeAndEnterGiveCancelAndOk) {
   EXPECT_EQ(result, IDOK);
   EXPECT_TRUE(openAfterEscape);
   EXPECT_EQ(script.commands, (std::vector<int>{IDCANCEL, IDCANCEL, IDOK}));
+  POINT origin = {0, 0};
+  ClientToScreen(top, &origin);
+  EXPECT_EQ(where.x, origin.x + expected.left);
+  EXPECT_EQ(where.y, origin.y + expected.top);
+}
+
+// Tab and Shift+Tab move the focus through the tab stops in template order, round the
+// end; moving onto an auto radio button does not check it.
+TEST_F(Dialogs, TabMovesThroughTabStops) {
+  HWND top = MakeTop(40, 40, 400, 300);
+  ASSERT_NE(top, nullptr);
+  inject::Foreground(top);
+  std::vector<int> focus;
+  std::string checks;
+  Script script;
+  script.steps = {[&](HWND dlg) {
+    CheckRadioButton(dlg, IDC_LEFT, IDC_RIGHT, IDC_RIGHT);
+    CheckRadioButton(dlg, IDC_LOW, IDC_HIGH, IDC_MIDDLE);
+    struct Move {
+      UINT modifier, key;
+    };
+    const Move moves[] = {{0, VK_TAB}, {0, VK_TAB}, {VK_SHIFT, VK_TAB}, {VK_SHIFT, VK_TAB}};
+    focus.push_back(GetDlgCtrlID(GetFocus()));
+    for (const Move &m : moves) {
+      if (m.modifier)
+        inject::KeyWith(m.modifier, m.key);
+      else
+        inject::Key(m.key);
+      // The dialog's own loop handles the keys; let it, then look.
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageA(dlg, &msg)) {
+          TranslateMessage(&msg);
+          DispatchMessageA(&msg);
+        }
+      }
+      focus.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    checks = Checks(dlg);
+    EndDialog(dlg, IDOK);
+  }};
+  EXPECT_EQ(RunDialog(IDD_CHOICE, top, script), IDOK);
+  EXPECT_EQ(focus, (std::vector<int>{IDOK, IDC_RIGHT, IDC_MIDDLE, IDC_RIGHT, IDOK}));
+  EXPECT_EQ(checks, "01010");
+}
+
+// A modal loop that meets WM_QUIT ends and puts the quit message back for the main loop.
+// (Windows then leaves the owner disabled, as only EndDialog enables it again; nothing
+// here depends on that.)
+TEST_F(Dialogs, QuitEndsModalLoopsAndIsPostedAgain) {
+  HWND top = MakeTop(0, 0, 300, 200);
+  ASSERT_NE(top, nullptr);
+  inject::Foreground(top);
+  Script script;
+  script.steps = {[](HWND) { PostQuitMessage(9); }};
+  RunDialog(IDD_NOTICE, top, script);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "after the dialog";
+  EXPECT_EQ(msg.wParam, 9u);
+
+  g_onMessage = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT *) {
+    if (message != WM_APP) return false;
+    PostQuitMessage(10);
+    return true;
+  };
+  PostMessageA(top, WM_APP, 0, 0);
+  MessageBoxA(top, "Quit while open", "Quit", MB_OK);
+  g_onMessage = nullptr;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "after the box";
+  EXPECT_EQ(msg.wParam, 10u);
 }
 
 // A dialog disables its owner while it is open, so a click on the owner's button is lost;
@@ -311,6 +421,7 @@ TEST_F(Dialogs, EnterAnswersMessageBox) {
 
 // A message box without an owner disables nothing: a click on the main window's button is
 // handled while the box is open. Its loop also serves the main window's posted messages.
+// It stands in the middle of the screen.
 TEST_F(Dialogs, OwnerlessMessageBoxLeavesMainWindowClickable) {
   HWND top = MakeTop(0, 0, 300, 200);
   ASSERT_NE(top, nullptr);
@@ -320,11 +431,13 @@ TEST_F(Dialogs, OwnerlessMessageBoxLeavesMainWindowClickable) {
   bool boxOwned = true;
   bool commandWhileOpen = false;
   HWND box = nullptr;
+  RECT boxRect = {};
   g_onMessage = [&](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT *) {
     if (message == WM_APP) {
       enabledMeanwhile = IsWindowEnabled(top) != FALSE;
       box = FindWindowA(nullptr, "Ownerless");
       boxOwned = box && GetWindow(box, GW_OWNER) != nullptr;
+      if (box) GetWindowRect(box, &boxRect);
       inject::ClickCenter(button);
       return true;
     }
@@ -345,6 +458,10 @@ TEST_F(Dialogs, OwnerlessMessageBoxLeavesMainWindowClickable) {
   EXPECT_TRUE(enabledMeanwhile);
   EXPECT_TRUE(commandWhileOpen);
   EXPECT_FALSE(IsWindow(box));
+  int dx = (boxRect.left + boxRect.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2;
+  int dy = (boxRect.top + boxRect.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2;
+  EXPECT_LE(std::abs(dx), 2) << "box centre off the screen's by " << dx;
+  EXPECT_LE(std::abs(dy), 2) << "box centre off the screen's by " << dy;
 }
 
 }  // namespace

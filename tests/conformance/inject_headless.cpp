@@ -32,6 +32,9 @@ void Release(HWND hwnd, int x, int y) {
 void ClickCenter(HWND hwnd) {
   headless::ClickCenter(hwnd);
 }
+void ClickMenuBar(HWND top, int x) {
+  headless::ClickMenuBar(top, x, GetSystemMetrics(SM_CYMENU) / 2);
+}
 void Key(UINT vk) {
   headless::Key(vk);
 }

@@ -5,6 +5,7 @@
 #include "conformance.h"
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -17,11 +18,23 @@ std::atomic<bool> g_armed{false};
 DWORD g_testThread = 0;
 
 void Watch() {
+  bool quitPosted = false;
   for (;;) {
     Sleep(100);
-    if (g_armed && GetTickCount() - g_testStart > 30000) {
-      g_armed = false;
+    if (!g_armed) {
+      quitPosted = false;
+      continue;
+    }
+    DWORD running = GetTickCount() - g_testStart;
+    if (running > 30000 && !quitPosted) {
+      quitPosted = true;
       PostThreadMessageA(g_testThread, WM_QUIT, 0, 0);
+    }
+    // Some modal loops (Windows' menu tracking) do not end on WM_QUIT.
+    if (running > 40000) {
+      fprintf(stderr, "\nA test hung in a modal loop for 40 s: giving up.\n");
+      fflush(stderr);
+      ExitProcess(3);
     }
   }
 }
@@ -80,6 +93,7 @@ void SendKeys(const UINT *vks, const bool *up, int n) {
 namespace inject {
 
 void Reset() {
+  g_armed = false;
   if (!g_testThread) {
     g_testThread = GetCurrentThreadId();
     std::thread(Watch).detach();
@@ -121,6 +135,20 @@ void ClickCenter(HWND hwnd) {
   RECT r;
   GetClientRect(hwnd, &r);
   Click(hwnd, r.right / 2, r.bottom / 2);
+}
+
+void ClickMenuBar(HWND top, int x) {
+  // The bar lies right above the client area. A press on it starts Windows' own loop that
+  // tracks the menu until the button is released, so the release comes a little later,
+  // from another thread, while that loop runs.
+  Press(top, x, -GetSystemMetrics(SM_CYMENU) / 2 - 1);
+  std::thread([] {
+    Sleep(200);
+    INPUT up = {};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &up, sizeof(INPUT));
+  }).detach();
 }
 
 void Key(UINT vk) {

@@ -128,6 +128,51 @@ TEST_F(Windows, CloseDestroysThroughDefaultProcedure) {
   EXPECT_FALSE(PostMessageA(top, WM_USER, 0, 0));
 }
 
+// Invalidated areas add up to one update region; WM_PAINT is made from it only when nothing
+// else is queued, BeginPaint hands it over, and once painted it does not come back.
+TEST_F(Windows, InvalidatedAreasArePaintedOnce) {
+  HWND top = MakeTop(40, 40, 200, 100);
+  ASSERT_NE(top, nullptr);
+  UpdateWindow(top);
+  Drain();
+  RECT a = {10, 10, 20, 20};
+  RECT b = {30, 5, 40, 15};
+  InvalidateRect(top, &a, FALSE);
+  InvalidateRect(top, &b, FALSE);
+  PostMessageA(top, WM_USER, 0, 0);
+  RECT update = {};
+  EXPECT_TRUE(GetUpdateRect(top, &update, FALSE));
+  EXPECT_EQ(update.left, 10);
+  EXPECT_EQ(update.top, 5);
+  EXPECT_EQ(update.right, 40);
+  EXPECT_EQ(update.bottom, 20);
+
+  RECT painted = {};
+  int paints = 0;
+  g_onMessage = [&](HWND hwnd, UINT message, WPARAM, LPARAM, LRESULT *) {
+    if (message != WM_PAINT) return false;
+    ++paints;
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd, &ps);
+    painted = ps.rcPaint;
+    EndPaint(hwnd, &ps);
+    return true;
+  };
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, top, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER)) << "the posted message comes first";
+  ASSERT_TRUE(PeekMessageA(&msg, top, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+  DispatchMessageA(&msg);
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(painted.left, 10);
+  EXPECT_EQ(painted.top, 5);
+  EXPECT_EQ(painted.right, 40);
+  EXPECT_EQ(painted.bottom, 20);
+  EXPECT_FALSE(GetUpdateRect(top, &update, FALSE));
+  EXPECT_FALSE(PeekMessageA(&msg, top, 0, 0, PM_REMOVE)) << "got " << MessageName(msg.message);
+}
+
 // EnableWindow answers whether the window was disabled before; IsWindowEnabled follows.
 TEST_F(Windows, EnableWindowReportsPreviousState) {
   HWND top = MakeTop(40, 40, 200, 100);
