@@ -156,6 +156,8 @@ bool DecodeDibImpl(const uint8_t *data, size_t size, Image &out, bool icon,
     // The table the header promised (colorsUsed) may be longer than the part read.
     offset += (headerSize != 12 && colorsUsed ? colorsUsed : count) * paletteEntry;
     palette.resize(size_t(1) << bits, 0);
+  } else if (headerSize != 12) {
+    offset += size_t(colorsUsed) * 4;  // a colour table for display hints only: skipped
   }
 
   const size_t stride = ((size_t(width) * bits + 31) / 32) * 4;

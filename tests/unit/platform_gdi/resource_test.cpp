@@ -165,7 +165,11 @@ TEST(Dib, EveryDepthAndRowOrderDecodes) {
     std::vector<uint32_t> palette;
   } cases[] = {
       {1, {K, W}},  // only black and white in the 1-bit picture below
-      {4, {K, W, R, G, B}}, {8, {K, W, R, G, B}}, {24, {}}, {32, {}},
+      {4, {K, W, R, G, B}},
+      {8, {K, W, R, G, B}},
+      {24, {}},
+      {24, {K, W, R}},  // a colour table that the pixels do not use
+      {32, {}},
   };
   for (const Case &c : cases) {
     for (bool topDown : {false, true}) {
