@@ -1,0 +1,38 @@
+# cmake -DOBJDUMP=<objdump> -DDIR=<build folder> -P check_dlls.cmake
+#
+# Every Windows program of the build must run on a bare Windows: it may import only from
+# DLLs that come with the system, never from a MinGW runtime DLL (libstdc++, libgcc,
+# libwinpthread) that would have to ship beside it.
+cmake_minimum_required(VERSION 3.25)
+set(system_dlls kernel32 user32 gdi32 msvcrt advapi32 shell32 ole32 oleaut32 comctl32
+    comdlg32 winmm ws2_32 ntdll version shlwapi)
+file(GLOB_RECURSE programs ${DIR}/*.exe)
+list(FILTER programs EXCLUDE REGEX "/wineprefix/|/CMakeFiles/")
+if(NOT programs)
+  message(FATAL_ERROR "no .exe found in ${DIR}")
+endif()
+set(bad "")
+foreach(program IN LISTS programs)
+  execute_process(COMMAND ${OBJDUMP} -p ${program} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} could not read ${program}")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+  set(names "")
+  foreach(line IN LISTS imports)
+    string(REGEX REPLACE "DLL Name: ([^ ]+)\\.[dD][lL][lL].*" "\\1" name "${line}")
+    string(TOLOWER "${name}" name)
+    list(APPEND names ${name})
+    if(NOT name IN_LIST system_dlls AND NOT name MATCHES "^api-ms-win-")
+      list(APPEND bad "${program}: ${name}.dll")
+    endif()
+  endforeach()
+  list(JOIN names " " joined)
+  message(STATUS "${program}: ${joined}")
+endforeach()
+if(bad)
+  list(JOIN bad "\n  " text)
+  message(FATAL_ERROR "programs that need a DLL Windows does not have:\n  ${text}")
+endif()
+list(LENGTH programs count)
+message(STATUS "${count} programs need only system DLLs")
