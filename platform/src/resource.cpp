@@ -254,15 +254,11 @@ bool DecodeDibImpl(const uint8_t *data, size_t size, Image &out, bool icon,
   return true;
 }
 
-bool NearlyEqual(const Image &a, int w, int h) {
-  return a.w == w && a.h == h;
-}
-
 // Stretches a bitmap to the size LoadImageA was asked for (nearest pixel).
 void Resample(Image &img, int w, int h) {
   if (w <= 0) w = img.w;
   if (h <= 0) h = img.h;
-  if (NearlyEqual(img, w, h) || w > kMaxImageSide || h > kMaxImageSide ||
+  if ((img.w == w && img.h == h) || w > kMaxImageSide || h > kMaxImageSide ||
       int64_t(w) * h > kMaxImagePixels) {
     return;
   }
@@ -291,7 +287,7 @@ ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type
   if (!res || !type || !name) return {};
   Id typeId = IdFrom(type), nameId = IdFrom(name);
   size_t off = 0;
-  while (resSize - off >= 8 && off < resSize) {
+  while (off < resSize && resSize - off >= 8) {
     const uint8_t *entry = res + off;
     uint32_t dataSize = Read32(entry);
     uint32_t headerSize = Read32(entry + 4);
