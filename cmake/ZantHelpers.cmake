@@ -52,7 +52,9 @@ function(zant_add_gtest name)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
   if(ZANT_WINE_FIXTURE)
-    # Windows programs run under Wine, once its prefix is made.
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${ZANT_WINE_FIXTURE})
+    # Windows programs run under Wine, once its prefix is made; without Wine, wine-run
+    # answers 77 and the test counts as skipped.
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${ZANT_WINE_FIXTURE}
+                                            SKIP_RETURN_CODE 77)
   endif()
 endfunction()
