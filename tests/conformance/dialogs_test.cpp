@@ -269,6 +269,27 @@ TEST_F(Dialogs, RadioGroupsAndKeys) {
   EXPECT_EQ(script.commands, (std::vector<int>{IDC_RIGHT, IDC_HIGH, IDC_MIDDLE, IDC_HIGH, IDOK}));
 }
 
+// A disabled radio button keeps its selection and ignores clicks (the game greys the skill
+// buttons while a person is the opponent, and shows the last level again later).
+TEST_F(Dialogs, DisabledRadioButtonKeepsSelection) {
+  HWND top = MakeTop(40, 40, 400, 300);
+  ASSERT_NE(top, nullptr);
+  inject::Foreground(top);
+  std::vector<std::string> states;
+  Script script;
+  script.steps = {[&](HWND dlg) {
+    CheckRadioButton(dlg, IDC_LEFT, IDC_RIGHT, IDC_RIGHT);
+    CheckRadioButton(dlg, IDC_LOW, IDC_HIGH, IDC_MIDDLE);
+    for (int id = IDC_LOW; id <= IDC_HIGH; ++id) EnableWindow(GetDlgItem(dlg, id), FALSE);
+    states.push_back(Checks(dlg));
+    inject::ClickCenter(GetDlgItem(dlg, IDC_HIGH));
+    inject::Key(VK_RETURN);
+  }};
+  EXPECT_EQ(RunDialog(IDD_CHOICE, top, script), IDOK);
+  EXPECT_EQ(states, (std::vector<std::string>{"01010"}));
+  EXPECT_EQ(script.commands, (std::vector<int>{IDOK})) << "the disabled button was clicked";
+}
+
 // Escape gives IDCANCEL and Enter IDOK; the dialog procedure decides what they do (here
 // only IDOK closes, as in the game's dialogs). The dialog's client area begins at its
 // template's position, in dialog units, from the top-left corner of the owner's client area.
@@ -395,21 +416,32 @@ TEST_F(Dialogs, DialogDisablesItsOwner) {
 // Message boxes
 // ---------------------------------------------------------------------------------
 
-// Enter chooses a message box's first button.
-TEST_F(Dialogs, EnterAnswersMessageBox) {
+// Enter chooses a message box's first button; a click on a button chooses that one.
+TEST_F(Dialogs, MessageBoxAnswers) {
   struct Case {
+    const char *name;
     UINT type;
+    int click;  // the button to click, 0 for Enter
     int answer;
   };
-  const Case cases[] = {{MB_OK | MB_ICONINFORMATION, IDOK}, {MB_YESNO | MB_ICONWARNING, IDYES}};
+  const Case cases[] = {
+      {"OK, Enter", MB_OK | MB_ICONINFORMATION, 0, IDOK},
+      {"Yes/No, Enter", MB_YESNO | MB_ICONWARNING, 0, IDYES},
+      {"Yes/No, click No", MB_YESNO | MB_ICONWARNING, IDNO, IDNO},
+      {"Yes/No, click Yes", MB_YESNO | MB_ICONERROR, IDYES, IDYES},
+  };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.type);
+    SCOPED_TRACE(c.name);
     HWND top = MakeTop(0, 0, 300, 200);
     ASSERT_NE(top, nullptr);
     inject::Foreground(top);
     g_onMessage = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT *) {
       if (message != WM_APP) return false;
-      inject::Key(VK_RETURN);
+      HWND box = FindWindowA(nullptr, "Question");
+      if (c.click && box)
+        inject::ClickCenter(GetDlgItem(box, c.click));
+      else
+        inject::Key(VK_RETURN);
       return true;
     };
     PostMessageA(top, WM_APP, 0, 0);

@@ -159,6 +159,67 @@ TEST_F(Gdi, LineToLeavesOutItsEndPoint) {
   DeleteObject(pen);
 }
 
+// TextOutA in OPAQUE mode paints the whole text box (GetTextExtentPoint32A) with the text
+// and background colours; in TRANSPARENT mode it leaves the background alone. Nothing is
+// drawn outside the box.
+TEST_F(Gdi, TextOutModesAndExtent) {
+  const COLORREF white = RGB(255, 255, 255), red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+  const char text[] = "Wg";
+  for (int mode : {OPAQUE, TRANSPARENT}) {
+    SCOPED_TRACE(mode == OPAQUE ? "opaque" : "transparent");
+    Fill(white);
+    SetBkMode(dc_, mode);
+    SetBkColor(dc_, red);
+    SetTextColor(dc_, blue);
+    SIZE size = {};
+    ASSERT_TRUE(GetTextExtentPoint32A(dc_, text, 2, &size));
+    ASSERT_GT(size.cx, 4);
+    ASSERT_GT(size.cy, 4);
+    ASSERT_LT(size.cx, kW - 4);
+    ASSERT_LT(size.cy, kH - 2);
+    EXPECT_TRUE(TextOutA(dc_, 2, 1, text, 2));
+    RECT box = {2, 1, 2 + size.cx, 1 + size.cy};
+    int whiteInside = 0, inked = 0, outside = 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        POINT p = {x, y};
+        COLORREF c = GetPixel(dc_, x, y);
+        if (!PtInRect(&box, p)) {
+          outside += c != white;
+          continue;
+        }
+        whiteInside += c == white;
+        inked += c != white && c != red;
+      }
+    EXPECT_EQ(outside, 0) << "pixels changed outside the text box";
+    EXPECT_GT(inked, 0) << "no glyph pixels";
+    if (mode == OPAQUE)
+      EXPECT_EQ(whiteInside, 0) << "background left in the opaque box";
+    else
+      EXPECT_GT(whiteInside, 0) << "transparent text painted its background";
+  }
+}
+
+// Calls with a deleted object fail instead of drawing or crashing; nothing is drawn.
+TEST_F(Gdi, DeletedObjectsMakeCallsFail) {
+  HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
+  HDC dc = CreateCompatibleDC(windowDc_);
+  ASSERT_TRUE(brush && pen && dc);
+  EXPECT_TRUE(DeleteObject(brush));
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(DeleteDC(dc));
+  RECT r = {0, 0, 4, 4};
+  EXPECT_EQ(SelectObject(dc_, brush), nullptr);
+  EXPECT_EQ(SelectObject(dc_, pen), nullptr);
+  FillRect(dc_, &r, brush);  // Windows answers TRUE, but paints nothing in the brush's colour
+  EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
+  EXPECT_FALSE(BitBlt(dc_, 0, 0, 4, 4, dc, 0, 0, SRCCOPY));
+  EXPECT_FALSE(BitBlt(dc, 0, 0, 4, 4, dc_, 0, 0, SRCCOPY));
+  EXPECT_FALSE(DeleteDC(dc));
+  ExpectRegion({0, 0, 0, 0}, 0, RGB(255, 255, 255));
+}
+
 // PatBlt paints with the selected brush (PATCOPY) or black (BLACKNESS).
 TEST_F(Gdi, PatBltPaintsBrushOrBlack) {
   HBRUSH brush = CreateSolidBrush(RGB(0, 200, 100));

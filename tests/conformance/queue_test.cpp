@@ -72,6 +72,12 @@ TEST_F(Queue, GetMessageReturnsZeroForQuit) {
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(msg.wParam, 4u);
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "WM_QUIT was retrieved once";
+
+  // A window filter that names no window is an error, not a wait.
+  DestroyWindow(top);
+  PostQuitMessage(6);
+  EXPECT_EQ(GetMessageA(&msg, top, 0, 0), -1);
+  Drain();
 }
 
 // A window filter matches the window and its children, never other windows; the range is
