@@ -149,6 +149,44 @@ TEST_F(Dialogs, AcceleratorKeysGiveCommandsUnlessModifiedOrGreyed) {
   }
 }
 
+// A window made with the size AdjustWindowRect gives for a client area has exactly that
+// client area, below the menu bar when it has one.
+TEST_F(Dialogs, AdjustedWindowHasRequestedClientSize) {
+  struct Case {
+    DWORD style;
+    bool menu;
+    int w, h;
+  };
+  const DWORD fixed = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  const Case cases[] = {
+      {fixed, true, 400, 300},
+      {fixed, false, 400, 300},
+      {WS_OVERLAPPEDWINDOW, true, 420, 250},
+      {WS_POPUP | WS_BORDER, false, 200, 120},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.style << (c.menu ? " with menu" : ""));
+    RECT r = {0, 0, c.w, c.h};
+    ASSERT_TRUE(AdjustWindowRect(&r, c.style, c.menu));
+    HWND hwnd = CreateWindowExA(0, c.menu ? kMenuClass : kTopClass, "Size", c.style | WS_VISIBLE,
+                                30, 30, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(GetMenu(hwnd) != nullptr, c.menu);
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, c.w);
+    EXPECT_EQ(client.bottom, c.h);
+    RECT window = {};
+    GetWindowRect(hwnd, &window);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    EXPECT_EQ(origin.x - window.left, -r.left);
+    EXPECT_EQ(origin.y - window.top, -r.top);
+    DestroyWindow(hwnd);
+  }
+}
+
 // Check marks and greying by command, also inside the pop-up; each call answers the
 // item's previous state, and -1 for a command the menu does not have.
 TEST_F(Dialogs, MenuItemStatesByCommand) {
@@ -389,24 +427,36 @@ TEST_F(Dialogs, QuitEndsModalLoopsAndIsPostedAgain) {
   EXPECT_EQ(msg.wParam, 10u);
 }
 
-// A dialog disables its owner while it is open, so a click on the owner's button is lost;
-// the owner is enabled again when the dialog ends.
+// A dialog disables its owner while it is open, so a click on the owner's button is lost,
+// though messages posted to the owner are still delivered; the owner is enabled again when
+// the dialog ends.
 TEST_F(Dialogs, DialogDisablesItsOwner) {
   HWND top = MakeTop(0, 0, 400, 300);
   ASSERT_NE(top, nullptr);
   HWND button = MakeButton(top, "Roll", 260, 240, 100, 30, 9);
   inject::Foreground(top);
   bool ownerEnabled = true;
+  HWND dialog = nullptr;
+  bool postedServedMeanwhile = false;
+  g_onMessage = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT *) {
+    if (message != WM_APP + 5) return false;
+    postedServedMeanwhile = IsWindow(dialog) && IsWindowVisible(dialog);
+    return true;
+  };
   Script script;
-  script.steps = {[&](HWND) {
+  script.steps = {[&](HWND dlg) {
+    dialog = dlg;
     ownerEnabled = IsWindowEnabled(top) != FALSE;
+    PostMessageA(top, WM_APP + 5, 0, 0);
     inject::ClickCenter(button);
     inject::Key(VK_RETURN);
   }};
   g_received.clear();
   INT_PTR result = RunDialog(IDD_NOTICE, top, script);
+  g_onMessage = nullptr;
   EXPECT_EQ(result, IDOK);
   EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(postedServedMeanwhile) << "the dialog's loop did not deliver the owner's message";
   EXPECT_TRUE(IsWindowEnabled(top));
   Pump();
   EXPECT_EQ(Commands().size(), 0u) << "the click on the disabled owner reached its button";

@@ -173,6 +173,26 @@ TEST_F(Windows, InvalidatedAreasArePaintedOnce) {
   EXPECT_FALSE(PeekMessageA(&msg, top, 0, 0, PM_REMOVE)) << "got " << MessageName(msg.message);
 }
 
+// ShowCursor keeps a display count and answers the new count; SetCursor answers the cursor
+// it replaces; the system cursors are shared, so loading one twice gives the same handle.
+TEST_F(Windows, CursorCountAndShape) {
+  int start = ShowCursor(TRUE) - 1;
+  ShowCursor(FALSE);
+  const BOOL shows[] = {FALSE, FALSE, TRUE, FALSE, TRUE, TRUE};
+  const int counts[] = {-1, -2, -1, -2, -1, 0};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(ShowCursor(shows[i]), start + counts[i]) << "call " << i;
+
+  HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+  ASSERT_TRUE(arrow && wait);
+  EXPECT_NE(arrow, wait);
+  EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), wait);
+  SetCursor(arrow);
+  EXPECT_EQ(SetCursor(wait), arrow);
+  EXPECT_EQ(GetCursor(), wait);
+  EXPECT_EQ(SetCursor(arrow), wait);
+}
+
 // EnableWindow answers whether the window was disabled before; IsWindowEnabled follows.
 TEST_F(Windows, EnableWindowReportsPreviousState) {
   HWND top = MakeTop(40, 40, 200, 100);
