@@ -220,6 +220,27 @@ TEST_F(Gdi, DeletedObjectsMakeCallsFail) {
   ExpectRegion({0, 0, 0, 0}, 0, RGB(255, 255, 255));
 }
 
+// A window's device context, obtained once, keeps drawing into the window across messages;
+// what a memory bitmap holds is copied into the window with SRCCOPY and reads back the same.
+TEST_F(Gdi, WindowDcKeepsWorkingAcrossMessages) {
+  inject::Foreground(top_);
+  Fill(RGB(10, 200, 30));
+  Fill(dc_, 0, 0, 8, 8, RGB(250, 5, 60));
+  EXPECT_TRUE(BitBlt(windowDc_, 20, 10, kW, kH, dc_, 0, 0, SRCCOPY));
+  // Let messages pass: the same DC still draws and reads.
+  PostMessageA(top_, WM_USER, 0, 0);
+  InvalidateRect(top_, nullptr, FALSE);
+  ValidateRect(top_, nullptr);
+  Pump();
+  EXPECT_EQ(GetPixel(windowDc_, 20, 10), RGB(250, 5, 60));
+  EXPECT_EQ(GetPixel(windowDc_, 27, 17), RGB(250, 5, 60));
+  EXPECT_EQ(GetPixel(windowDc_, 28, 17), RGB(10, 200, 30));
+  EXPECT_EQ(GetPixel(windowDc_, 20 + kW - 1, 10 + kH - 1), RGB(10, 200, 30));
+  Fill(windowDc_, 0, 0, 4, 4, RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(windowDc_, 3, 3), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(windowDc_, 4, 4), RGB(255, 255, 255)) << "the class brush's white";
+}
+
 // PatBlt paints with the selected brush (PATCOPY) or black (BLACKNESS).
 TEST_F(Gdi, PatBltPaintsBrushOrBlack) {
   HBRUSH brush = CreateSolidBrush(RGB(0, 200, 100));
