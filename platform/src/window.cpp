@@ -240,6 +240,8 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
 // ---------------------------------------------------------------------------------
 // Creation and destruction
 // ---------------------------------------------------------------------------------
+static void FreeWindowTree(HWND hwnd);
+
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                             HINSTANCE hInstance, LPVOID lpParam) {
@@ -337,13 +339,15 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
   cs.lpszName = lpWindowName;
   cs.lpszClass = lpClassName;
   cs.dwExStyle = dwExStyle;
+  // A window that refuses its creation is taken apart again without WM_DESTROY: it never
+  // lived, so only WM_NCDESTROY reaches it.
   if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
-    DestroyWindow(hwnd);
+    FreeWindowTree(hwnd);
     return nullptr;
   }
   if (!GetWnd(hwnd)) return nullptr;
   if (SendMessageA(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
-    DestroyWindow(hwnd);
+    FreeWindowTree(hwnd);
     return nullptr;
   }
   if (!(w = GetWnd(hwnd))) return nullptr;

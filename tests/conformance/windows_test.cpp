@@ -32,7 +32,8 @@ TEST_F(Windows, CreateDeliversCreateBeforeReturning) {
     g_onMessage = nullptr;
     std::vector<UINT> order;
     for (const Received &r : g_received)
-      if (r.message == WM_NCCREATE || r.message == WM_CREATE || r.message == WM_NCDESTROY)
+      if (r.message == WM_NCCREATE || r.message == WM_CREATE || r.message == WM_DESTROY ||
+          r.message == WM_NCDESTROY)
         order.push_back(r.message);
     EXPECT_EQ(seenParam, &param);
     if (c.created) {
