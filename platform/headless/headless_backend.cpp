@@ -183,12 +183,6 @@ void Compose(Window *top, Image &out) {
   ComposeSurface(top, out);
 }
 
-RECT SurfaceRect(Window *top) {
-  Frame f = FrameOf(top->style, top->exStyle, top->menu != nullptr);
-  return MakeRect(top->rect.left + f.left, top->rect.top + f.top, top->rect.right - f.right,
-                  top->rect.bottom - f.bottom);
-}
-
 bool WriteBmp(const std::string &path, const Image &img) {
   FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
@@ -435,7 +429,7 @@ bool SaveScreenshot(const std::string &path, HWND top) {
     if (!w || !w->Visible()) continue;
     Image img;
     Compose(w, img);
-    RECT s = SurfaceRect(w);
+    RECT s = SurfaceScreenRect(w);
     CopyImage(screen, s.left, s.top, img, 0, 0, img.w, img.h);
   }
   return WriteBmp(path, screen);

@@ -240,6 +240,9 @@ Window *GetWnd(HWND h);  // null for a bad handle
 Window *TopLevelOf(Window *w);
 // Client coordinates of w -> the top-level window's surface coordinates.
 POINT ClientToSurface(Window *w, POINT p);
+// Where a top-level window's surface lies on the screen: the window rectangle less what
+// the window manager draws (title bar and frame).
+RECT SurfaceScreenRect(Window *top);
 // The window's client origin in screen coordinates.
 POINT ClientOrigin(Window *w);
 // Is w visible together with all its ancestors?

@@ -1,5 +1,7 @@
 // Kernel services: time, the local heap, system metrics and colours, cursors, and the
 // failure injection that tests use to make chosen calls fail.
+#include <strings.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -33,22 +35,10 @@ void ClearFailureRules() {
   for (auto &r : g_failRules) r = FailRule{};
 }
 
-static bool EqualNoCase(const std::string &a, const char *b) {
-  if (!b) return false;
-  size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 bool ShouldFail(FailPoint p, const char *detail) {
   FailRule &r = g_failRules[int(p)];
   if (r.times <= 0) return false;
-  if (!r.detail.empty() && !EqualNoCase(r.detail, detail)) return false;
+  if (!r.detail.empty() && (!detail || strcasecmp(r.detail.c_str(), detail) != 0)) return false;
   if (r.skip > 0) {
     --r.skip;
     return false;

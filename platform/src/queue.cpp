@@ -43,12 +43,6 @@ Window *SurfaceOwner(void *surface) {
   return nullptr;
 }
 
-RECT SurfaceRectOf(Window *top) {
-  Frame f = FrameOf(top->style, top->exStyle, top->menu != nullptr);
-  return MakeRect(top->rect.left + f.left, top->rect.top + f.top, top->rect.right - f.right,
-                  top->rect.bottom - f.bottom);
-}
-
 WPARAM MouseKeys() {
   const BYTE *k = Thread().keyState;
   WPARAM w = 0;
@@ -60,7 +54,7 @@ WPARAM MouseKeys() {
 }
 
 void ConvertMouse(const InputEvent &ev, Window *top) {
-  RECT s = SurfaceRectOf(top);
+  RECT s = SurfaceScreenRect(top);
   POINT screen{s.left + ev.x, s.top + ev.y};
   ThreadState &t = Thread();
   t.cursorPos = screen;
@@ -136,7 +130,7 @@ void ConvertKey(const InputEvent &ev) {
 
 // The user dragged a window: its rectangle follows, and it is told with WM_MOVE.
 void MovedByUser(Window *top, POINT surfaceTopLeft) {
-  RECT s = SurfaceRectOf(top);
+  RECT s = SurfaceScreenRect(top);
   int dx = surfaceTopLeft.x - s.left, dy = surfaceTopLeft.y - s.top;
   if (dx == 0 && dy == 0) return;
   OffsetRect(&top->rect, dx, dy);

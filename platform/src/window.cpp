@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <strings.h>
 
 #include "backend.h"
 #include "internal.h"
@@ -18,15 +19,7 @@ std::vector<std::shared_ptr<WndClass>> &Classes() {
 ATOM g_nextAtom = 0xC000;
 
 bool SameName(const std::string &a, const char *b) {
-  if (!b) return false;
-  size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
+  return b && strcasecmp(a.c_str(), b) == 0;
 }
 
 std::string ResourceNameString(LPCSTR name) {
@@ -127,7 +120,7 @@ static void LayOut(Window *w) {
 
 // The part of the screen the back end shows for a top-level window: the window rectangle
 // less what the window manager draws (title bar and frame).
-static RECT SurfaceScreenRect(Window *w) {
+RECT SurfaceScreenRect(Window *w) {
   Frame f = FrameOf(w->style, w->exStyle, w->menu != nullptr);
   return MakeRect(w->rect.left + f.left, w->rect.top + f.top, w->rect.right - f.right,
                   w->rect.bottom - f.bottom);
