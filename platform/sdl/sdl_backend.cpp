@@ -302,6 +302,21 @@ class SdlBackend final : public BackendApi {
     SDL_SetWindowTitle(s->window, Utf8FromAnsi(title).c_str());
   }
 
+  void SetIcon(void *handle, const Image &image, const std::vector<uint8_t> &alpha) override {
+    Surface *s = Find(handle);
+    if (!s || image.w <= 0 || image.h <= 0) return;
+    std::vector<uint32_t> argb(image.px.size());
+    for (size_t i = 0; i < argb.size(); ++i) {
+      uint32_t a = alpha.size() == argb.size() ? alpha[i] : 0xFF;
+      argb[i] = (a << 24) | (image.px[i] & 0xFFFFFF);
+    }
+    SDL_Surface *icon = SDL_CreateRGBSurfaceWithFormatFrom(argb.data(), image.w, image.h, 32,
+                                                           image.w * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) return;
+    SDL_SetWindowIcon(s->window, icon);  // SDL keeps its own copy
+    SDL_FreeSurface(icon);
+  }
+
   void Present(void *handle, const Image &image, const RECT &changed) override {
     Surface *s = Find(handle);
     if (!s || image.w <= 0 || image.h <= 0) return;

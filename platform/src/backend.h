@@ -50,6 +50,9 @@ class BackendApi {
   virtual void ShowSurface(void *surface, bool show) = 0;
   virtual void MoveSurface(void *surface, const RECT &screenRect) = 0;
   virtual void SetTitle(void *surface, const char *title) = 0;
+  // The picture the window manager shows for the window (title bar, task list): 0x00RRGGBB
+  // pixels with an alpha of 0..255 per pixel (empty alpha: opaque).
+  virtual void SetIcon(void *, const Image &, const std::vector<uint8_t> &) {}
   // Shows `changed` (surface coordinates) of the composed surface image.
   virtual void Present(void *surface, const Image &image, const RECT &changed) = 0;
   // Takes the next pending input event, without blocking. False when there is none.

@@ -309,6 +309,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     Window *owner = GetWnd(w->owner);
     info.ownerSurface = owner ? owner->surface : nullptr;
     w->surface = Backend().CreateSurface(info);
+    if (auto *icon = As<Icon>(cls->wc.hIcon); icon && w->surface && icon->img.w > 0)
+      Backend().SetIcon(w->surface, icon->img, icon->alpha);
     if (!w->surface) {
       // No display to show it on: fail as Windows fails without a desktop.
       auto &tops = TopLevels();
