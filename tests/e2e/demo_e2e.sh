@@ -30,13 +30,19 @@ xvfb_pid=
 demo_pid=
 cleanup() {
   [[ -n "$demo_pid" ]] && kill "$demo_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  # Wait until the server is gone: a test that starts next may take the same display
+  # number, and a server still going down would remove its socket.
+  if [[ -n "$xvfb_pid" ]]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
 }
 trap cleanup EXIT
 
-# A virtual X server on a display number it picks itself.
+# A virtual X server on a display number it picks itself. -noreset: by default it resets
+# whenever its last client leaves, refusing connections meanwhile.
 exec 3>"$work/display.txt"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 1 100); do
@@ -46,6 +52,12 @@ done
 [[ -s "$work/display.txt" ]] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display.txt")"
 echo "display $DISPLAY"
+# Use the display only once a client can connect to it.
+for _ in $(seq 1 50); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || { echo "FAIL: the virtual display does not answer"; exit 1; }
 
 "$demo" >"$work/demo.log" 2>&1 &
 demo_pid=$!

@@ -18,6 +18,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xclose  # noqa: E402
+from xvfb import start_display, stop_display  # noqa: E402
 
 GREY = (192, 192, 192)
 NAVY = (0, 0, 128)
@@ -120,25 +121,6 @@ class Run:
             time.sleep(0.2)
 
 
-def start_display():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = b""
-    deadline = time.time() + 10
-    while not number.endswith(b"\n") and time.time() < deadline:
-        chunk = os.read(read, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read)
-    if not number.strip():
-        xvfb.kill()
-        raise SystemExit("Xvfb did not start")
-    return xvfb, ":" + number.decode().strip()
-
-
 def title_runs(shot, left, top, width, bar):
     """Runs of ink on the menu bar, separated by gaps wider than a word space."""
     runs, start, last = [], None, None
@@ -179,7 +161,7 @@ def main():
     finally:
         if demo.poll() is None:
             demo.kill()
-        xvfb.kill()
+        stop_display(xvfb)
 
 
 def check_all(run, demo):

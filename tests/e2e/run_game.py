@@ -16,6 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xclose  # noqa: E402
+from xvfb import start_display, stop_display  # noqa: E402
 
 FRAME = (0, 192, 255)
 BLACK = (0, 0, 0)
@@ -238,21 +239,6 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime + stime
 
 
-def start_display():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=(write,), stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read, 16)
-        if not chunk:
-            raise SystemExit("Xvfb did not start")
-        number += chunk
-    os.close(read)
-    return xvfb, ":" + number.decode().strip()
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--table", required=True)
@@ -357,8 +343,7 @@ def main():
         if proc is not None and proc.poll() is None:
             proc.kill()
             proc.wait()
-        xvfb.terminate()
-        xvfb.wait()
+        stop_display(xvfb)
 
     for f in failures:
         print("FAILED:", f)
