@@ -225,13 +225,12 @@ Window *FindPaint(Window *w, HWND filter, UINT first, UINT last) {
 bool Retrieve(MSG *out, HWND filter, UINT first, UINT last, bool remove) {
   PullInput();
   Queue &q = Q();
+  // (A window filter never matches a thread message: its window is null.)
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!Matches(*it, filter, first, last)) continue;
-    if (filter == nullptr || it->hwnd) {
-      *out = *it;
-      if (remove) q.posted.erase(it);
-      return true;
-    }
+    *out = *it;
+    if (remove) q.posted.erase(it);
+    return true;
   }
   if (q.quit) {
     *out = MSG{};
