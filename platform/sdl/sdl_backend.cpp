@@ -514,6 +514,13 @@ class SdlBackend final : public BackendApi {
     pending_.push_back(ev);
   }
 
+  void PushChar(char c, Surface *s, Uint32 timestamp) {
+    InputEvent chr;
+    chr.type = InputEvent::Char;
+    chr.ch = c;
+    Push(chr, s, timestamp);
+  }
+
   // Turns one SDL event into the layer's input events (none, one or several).
   void Translate(const SDL_Event &e) {
     InputEvent ev;
@@ -560,23 +567,13 @@ class SdlBackend final : public BackendApi {
         Push(ev, s, e.key.timestamp);
         if (e.type == SDL_KEYDOWN) {
           // Keys that type no text still give Windows programs a character.
-          if (char c = ControlCharForKey(vk, e.key.keysym.mod)) {
-            InputEvent chr;
-            chr.type = InputEvent::Char;
-            chr.ch = c;
-            Push(chr, s, e.key.timestamp);
-          }
+          if (char c = ControlCharForKey(vk, e.key.keysym.mod)) PushChar(c, s, e.key.timestamp);
         }
         return;
       }
       case SDL_TEXTINPUT: {
         Surface *s = FromWindowId(e.text.windowID);
-        for (char c : AnsiFromUtf8(e.text.text)) {
-          InputEvent chr;
-          chr.type = InputEvent::Char;
-          chr.ch = c;
-          Push(chr, s, e.text.timestamp);
-        }
+        for (char c : AnsiFromUtf8(e.text.text)) PushChar(c, s, e.text.timestamp);
         return;
       }
       case SDL_WINDOWEVENT: {
