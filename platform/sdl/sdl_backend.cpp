@@ -1,14 +1,18 @@
-// The real-window back end: each top-level surface of the layer is one SDL window with a
-// streaming texture that holds the last composed image. The layer hands over what
-// changed; the back end uploads that part and puts the window on screen at once, since
-// the game may draw (a blinking notice, a rolling die) without ever waiting for input.
+// The real-window back end: each top-level surface of the layer is one SDL window, shown
+// through SDL's window framebuffer, a plain CPU-side picture that SDL hands to the display
+// directly (on X11 a shared-memory image). The layer hands over what changed; the back end
+// copies that part into the framebuffer and puts just that rectangle on screen at once,
+// since the game may draw (a blinking notice, a rolling die) without ever waiting for input.
+// No renderer is made, and SDL is told not to build the framebuffer on one, so no GL
+// library is ever loaded: the layer draws every pixel itself and a GPU would add nothing
+// but start-up time and memory.
 //
 // SDL is started on first use, with the video subsystem only, and is told to leave the
 // process's signal handlers alone.
 #include "sdl_backend.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -217,12 +221,11 @@ namespace {
 
 struct Surface {
   SDL_Window *window = nullptr;
-  SDL_Renderer *renderer = nullptr;
-  SDL_Texture *texture = nullptr;
-  int texW = 0;
-  int texH = 0;
-  bool hasImage = false;  // the texture holds something worth showing
   Uint32 windowId = 0;
+  // The size of the image last copied into the framebuffer; a different size (or none
+  // yet) means the next image goes in whole.
+  int shownW = 0;
+  int shownH = 0;
 };
 
 class SdlBackend final : public BackendApi {
@@ -247,15 +250,19 @@ class SdlBackend final : public BackendApi {
       std::fprintf(stderr, "zant: cannot open a window: %s\n", SDL_GetError());
       return nullptr;
     }
-    SDL_Renderer *renderer = MakeRenderer(window);
-    if (!renderer) {
-      std::fprintf(stderr, "zant: cannot draw in a window: %s\n", SDL_GetError());
+    // The framebuffer is made now, so that a display without one fails here, where the
+    // layer can report it, rather than at the first picture.
+    if (!SDL_GetWindowSurface(window)) {
+      std::fprintf(stderr,
+                   "zant: cannot draw in a window: %s\n"
+                   "zant: (on a display without a plain framebuffer, "
+                   "SDL_FRAMEBUFFER_ACCELERATION=1 lets SDL use GL)\n",
+                   SDL_GetError());
       SDL_DestroyWindow(window);
       return nullptr;
     }
     auto surface = std::make_unique<Surface>();
     surface->window = window;
-    surface->renderer = renderer;
     surface->windowId = SDL_GetWindowID(window);
     // A dialog stays above the window that owns it (a transient window on X11).
     if (owner) SDL_SetWindowModalFor(window, owner->window);
@@ -269,9 +276,7 @@ class SdlBackend final : public BackendApi {
     if (!s) return;
     // Input already taken from SDL for this window has nowhere to go any more.
     std::erase_if(pending_, [s](const InputEvent &ev) { return ev.surface == s; });
-    if (s->texture) SDL_DestroyTexture(s->texture);
-    SDL_DestroyRenderer(s->renderer);
-    SDL_DestroyWindow(s->window);
+    SDL_DestroyWindow(s->window);  // and its framebuffer
     surfaces_.erase(s->windowId);
   }
 
@@ -281,7 +286,8 @@ class SdlBackend final : public BackendApi {
     if (show) {
       SDL_ShowWindow(s->window);
       SDL_RaiseWindow(s->window);
-      Redraw(s);
+      // What the framebuffer holds goes up now; the window's first Expose brings the rest.
+      if (s->shownW > 0) SDL_UpdateWindowSurface(s->window);
     } else {
       SDL_HideWindow(s->window);
     }
@@ -320,30 +326,31 @@ class SdlBackend final : public BackendApi {
   void Present(void *handle, const Image &image, const RECT &changed) override {
     Surface *s = Find(handle);
     if (!s || image.w <= 0 || image.h <= 0) return;
+    // The framebuffer follows the window's size: SDL makes a new one after a resize.
+    SDL_Surface *fb = SDL_GetWindowSurface(s->window);
+    if (!fb) return;
     RECT r = changed;
-    if (s->texW != image.w || s->texH != image.h) {
-      // A new size: the whole image goes into a new texture.
-      if (s->texture) SDL_DestroyTexture(s->texture);
-      s->texture = SDL_CreateTexture(s->renderer, SDL_PIXELFORMAT_RGB888,
-                                     SDL_TEXTUREACCESS_STREAMING, image.w, image.h);
-      s->texW = s->texture ? image.w : 0;
-      s->texH = s->texture ? image.h : 0;
-      s->hasImage = false;
-      r = RECT{0, 0, image.w, image.h};
-    }
-    if (!s->texture) return;
-    if (r.left < 0) r.left = 0;
-    if (r.top < 0) r.top = 0;
-    if (r.right > image.w) r.right = image.w;
-    if (r.bottom > image.h) r.bottom = image.h;
+    if (s->shownW != image.w || s->shownH != image.h) r = RECT{0, 0, image.w, image.h};
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, std::min(image.w, fb->w));
+    r.bottom = std::min<LONG>(r.bottom, std::min(image.h, fb->h));
     if (r.left >= r.right || r.top >= r.bottom) return;
 
-    // Image pixels are 0x00RRGGBB words, which is exactly SDL's RGB888.
+    // Image pixels are 0x00RRGGBB words (SDL's RGB888); the framebuffer has the display's
+    // format, which on a 24-bit X display is that same one.
     SDL_Rect area{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    const uint32_t *first = image.Row(r.top) + r.left;
-    SDL_UpdateTexture(s->texture, &area, first, image.w * static_cast<int>(sizeof(uint32_t)));
-    s->hasImage = true;
-    Redraw(s);
+    const int imagePitch = image.w * static_cast<int>(sizeof(uint32_t));
+    const uint32_t *from = image.Row(r.top) + r.left;
+    auto *to = static_cast<uint8_t *>(fb->pixels) + size_t(area.y) * fb->pitch +
+               size_t(area.x) * fb->format->BytesPerPixel;
+    if (SDL_MUSTLOCK(fb)) SDL_LockSurface(fb);
+    SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, from, imagePitch, fb->format->format,
+                      to, fb->pitch);
+    if (SDL_MUSTLOCK(fb)) SDL_UnlockSurface(fb);
+    SDL_UpdateWindowSurfaceRects(s->window, &area, 1);
+    s->shownW = image.w;
+    s->shownH = image.h;
     // A program that draws while it computes may not look at its queue for a long time.
     // Moving the display's events into SDL's queue (nothing is lost) lets SDL answer the
     // window manager's pings, so the window is not taken for hung.
@@ -431,8 +438,9 @@ class SdlBackend final : public BackendApi {
     if (failed_) return false;
     // Ctrl+C and friends keep their usual meaning: SDL must not catch signals.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // The window framebuffer stays a plain picture in memory: without this SDL would
+    // build it on a GL renderer, loading the GL driver (and LLVM with it) at start-up.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
@@ -473,16 +481,6 @@ class SdlBackend final : public BackendApi {
     failed_ = false;
   }
 
-  static SDL_Renderer *MakeRenderer(SDL_Window *window) {
-    // ZANT_SDL_SOFTWARE=1 keeps to the software renderer (slow or broken GL drivers);
-    // otherwise an accelerated renderer is tried first.
-    const char *software = std::getenv("ZANT_SDL_SOFTWARE");
-    if (!(software && std::strcmp(software, "1") == 0)) {
-      if (SDL_Renderer *r = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED)) return r;
-    }
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-  }
-
   Surface *Find(void *handle) {
     if (!handle) return nullptr;
     for (auto &[id, s] : surfaces_) {
@@ -494,18 +492,6 @@ class SdlBackend final : public BackendApi {
   Surface *FromWindowId(Uint32 id) {
     auto it = surfaces_.find(id);
     return it == surfaces_.end() ? nullptr : it->second.get();
-  }
-
-  // Puts the texture on screen. With an accelerated renderer the back buffer is not
-  // kept between frames, so the whole texture is drawn every time.
-  static void Redraw(Surface *s) {
-    SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
-    SDL_RenderClear(s->renderer);
-    if (s->texture && s->hasImage) {
-      SDL_Rect dst{0, 0, s->texW, s->texH};
-      SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
-    }
-    SDL_RenderPresent(s->renderer);
   }
 
   void Push(InputEvent ev, Surface *s, Uint32 timestamp) {
@@ -591,9 +577,7 @@ class SdlBackend final : public BackendApi {
           Push(ev, s, e.window.timestamp);
         } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
                    e.window.event == SDL_WINDOWEVENT_SHOWN) {
-          // The texture still holds the last image: show it again straight away, and
-          // let the layer know in case it has never presented or wants to afresh.
-          Redraw(s);
+          // The layer shows the whole surface again.
           int w = 0, h = 0;
           SDL_GetWindowSize(s->window, &w, &h);
           ev.type = InputEvent::Expose;
