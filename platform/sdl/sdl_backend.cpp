@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <memory>
@@ -380,7 +381,14 @@ class SdlBackend final : public BackendApi {
     if (SDL_WaitEventTimeout(&e, kWaitSliceMs)) Translate(e);
   }
 
-  DWORD Ticks() override { return SDL_GetTicks(); }
+  // Milliseconds since the system started, from its coarse clock: like Windows' tick
+  // count, it advances in steps of a few milliseconds, and reading it costs a fraction of
+  // a precise clock, which counts in a loop that looks at the time between every step.
+  DWORD Ticks() override {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<DWORD>(uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000);
+  }
   void SleepMs(DWORD ms) override { SDL_Delay(ms); }
 
   SIZE ScreenSize() override {
@@ -494,9 +502,11 @@ class SdlBackend final : public BackendApi {
     return it == surfaces_.end() ? nullptr : it->second.get();
   }
 
+  // SDL stamps an event with its own clock when it arrives; the message keeps its age on
+  // the layer's clock.
   void Push(InputEvent ev, Surface *s, Uint32 timestamp) {
     ev.surface = s;
-    ev.time = timestamp;
+    ev.time = Ticks() - (SDL_GetTicks() - timestamp);
     pending_.push_back(ev);
   }
 
