@@ -408,6 +408,25 @@ TEST_F(SdlBackendTest, WaitEventWakesForInputAndEventsOfAClosedSurfaceAreDropped
   EXPECT_LT(SDL_GetTicks() - before, 2000u);
 }
 
+// GetTickCount and the time of input messages are one clock, which a sleep advances.
+TEST_F(SdlBackendTest, InputTimesAndTicksShareOneClock) {
+  void *s = Open("clock", RECT{0, 0, 20, 20}, true);
+  Drain();
+  DWORD before = Backend().Ticks();
+  Backend().SleepMs(60);
+  DWORD slept = Backend().Ticks() - before;
+  EXPECT_GE(slept, 50u) << "a sleep of 60 ms";
+  EXPECT_LT(slept, 1000u) << "a sleep of 60 ms";
+
+  PushKey(SDL_KEYDOWN, IdOf(s), SDLK_a);
+  std::vector<InputEvent> got = Drain();
+  DWORD after = Backend().Ticks();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_LE(got[0].time - before, after - before) << "a key pressed between two readings";
+  // (less the event's age when it was read, a millisecond at most here)
+  EXPECT_GE(got[0].time - before + 2, slept) << "a key pressed after the sleep";
+}
+
 TEST_F(SdlBackendTest, SignalHandlersAreLeftAlone) {
   struct sigaction before[2] = {}, after[2] = {};
   const int signals[2] = {SIGINT, SIGTERM};
