@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -195,6 +197,88 @@ TEST(Art, IconIsOneTrueColourImageOfADie) {
   EXPECT_GT(dark, 20) << "dark pips";
 }
 
+// A PNG file as 8-bit RGBA pixels (the generator writes no other kind, and no row filter).
+struct Rgba {
+  int w = 0, h = 0;
+  std::vector<uint8_t> px;  // r, g, b, a
+  const uint8_t *At(int x, int y) const { return &px[(size_t(y) * w + x) * 4]; }
+};
+
+uint32_t Be32(const std::vector<uint8_t> &b, size_t at) {
+  return uint32_t(b.at(at)) << 24 | uint32_t(b.at(at + 1)) << 16 | b.at(at + 2) << 8 | b.at(at + 3);
+}
+
+bool LoadPng(const std::string &path, Rgba &out, std::string &why) {
+  std::vector<uint8_t> b = ReadBytes(path);
+  const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (b.size() < 8 || !std::equal(signature, signature + 8, b.begin()))
+    return why = "not PNG", false;
+  std::vector<uint8_t> packed;
+  bool ended = false;
+  for (size_t at = 8; at + 12 <= b.size() && !ended; at += 12 + Be32(b, at)) {
+    uint32_t length = Be32(b, at);
+    if (at + 12 + length > b.size()) return why = "truncated chunk", false;
+    std::string type(b.begin() + at + 4, b.begin() + at + 8);
+    if (crc32(0, &b[at + 4], length + 4) != Be32(b, at + 8 + length))
+      return why = type + " chunk fails its CRC", false;
+    const uint8_t *data = &b[at + 8];
+    if (type == "IHDR") {
+      out.w = static_cast<int>(Be32(b, at + 8));
+      out.h = static_cast<int>(Be32(b, at + 12));
+      if (data[8] != 8 || data[9] != 6 || data[12] != 0) return why = "not 8-bit RGBA", false;
+    } else if (type == "IDAT") {
+      packed.insert(packed.end(), data, data + length);
+    }
+    ended = type == "IEND";
+  }
+  if (!ended || out.w <= 0 || out.h <= 0) return why = "no IHDR or IEND", false;
+  std::vector<uint8_t> rows(size_t(out.h) * (1 + 4 * size_t(out.w)));
+  uLongf size = rows.size();
+  if (uncompress(rows.data(), &size, packed.data(), packed.size()) != Z_OK || size != rows.size())
+    return why = "image data does not inflate to the picture's size", false;
+  for (int y = 0; y < out.h; ++y) {
+    const uint8_t *row = &rows[y * (1 + 4 * size_t(out.w))];
+    if (row[0] != 0) return why = "row filter " + std::to_string(row[0]), false;
+    out.px.insert(out.px.end(), row + 1, row + 1 + 4 * out.w);
+  }
+  return true;
+}
+
+// The icons for desktop icon themes: one picture at each size, of the die with a clear
+// margin around it, edges smoothed by partial opacity.
+TEST(Art, ThemeIconsShowTheDieAtEachSize) {
+  for (int size : {32, 48, 64, 128, 256}) {
+    std::string name = "icons/zantpig-" + std::to_string(size) + ".png";
+    Rgba icon;
+    std::string why;
+    ASSERT_TRUE(LoadPng(kResources + "/" + name, icon, why)) << name << ": " << why;
+    EXPECT_EQ(icon.w, size) << name;
+    EXPECT_EQ(icon.h, size) << name;
+    if (icon.w != size || icon.h != size) continue;
+    int border = 0, opaque = 0, partial = 0, light = 0, dark = 0;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) {
+        const uint8_t *p = icon.At(x, y);
+        bool edge = x == 0 || y == 0 || x == size - 1 || y == size - 1;
+        if (edge && p[3] != 0) ++border;
+        if (p[3] == 255) {
+          ++opaque;
+          light += p[0] + p[1] + p[2] > 450;
+          dark += p[0] + p[1] + p[2] < 200;
+        } else if (p[3] != 0) {
+          ++partial;
+        }
+      }
+    int area = size * size;
+    EXPECT_EQ(border, 0) << name << ": the outermost pixels should be clear";
+    EXPECT_GT(opaque, area / 3) << name << ": the die should fill much of the icon";
+    EXPECT_LT(opaque, area * 3 / 4) << name << ": a die, not a square";
+    EXPECT_GT(partial, size) << name << ": smoothed edges";
+    EXPECT_GT(light, opaque / 2) << name << ": a light die body";
+    EXPECT_GT(dark, opaque / 40) << name << ": dark pips";
+  }
+}
+
 TEST(Art, BareTilesAreTheTableAtTheirCells) {
   Picture table = LoadBmp("table.bmp"), dice = LoadBmp("dice.bmp");
   ASSERT_FALSE(table.px.empty() || dice.px.empty());
@@ -326,7 +410,9 @@ TEST(Art, GeneratorReproducesTheCommittedPictures) {
   std::string folder = pattern;
   std::string command = "\"" + kGenerator + "\" \"" + folder + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  for (const char *name : {"table.bmp", "dice.bmp", "headers.bmp", "splash.bmp", "zantpig.ico"}) {
+  for (const char *name : {"table.bmp", "dice.bmp", "headers.bmp", "splash.bmp", "zantpig.ico",
+                           "icons/zantpig-32.png", "icons/zantpig-48.png", "icons/zantpig-64.png",
+                           "icons/zantpig-128.png", "icons/zantpig-256.png"}) {
     std::vector<uint8_t> made = ReadBytes(folder + "/" + name),
                          kept = ReadBytes(kResources + "/" + name);
     EXPECT_EQ(made.size(), kept.size()) << name;

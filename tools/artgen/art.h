@@ -116,6 +116,8 @@ Mask BoxBlur(const Mask &m, int radius, int passes);
 
 bool WriteBmp(const std::string &path, const Image &img);
 bool WriteIcon(const std::string &path, const Image &img, const Mask &opaque);
+// RGBA, the coverage mask giving each pixel's opacity.
+bool WritePng(const std::string &path, const Image &img, const Mask &opaque);
 
 // ---- Text ------------------------------------------------------------------------------------
 
@@ -182,7 +184,11 @@ DiePose TumblePose(int frame);
 Image MakeDiceSheet(const Image &table);
 Image MakeHeaders();
 Image MakeSplash();
-void MakeIcon(Image &img, Mask &opaque);
+// The icon, size x size pixels: the program's own is 32 and fills its square; the ones
+// for desktops' icon themes keep a margin of kThemeIconMargin in 32 on each side.
+void MakeIcon(Image &img, Mask &opaque, int size = 32, double margin = 0);
+constexpr int kThemeIconSizes[] = {32, 48, 64, 128, 256};
+constexpr double kThemeIconMargin = 2;
 
 // Preview pictures: the table with a die at rest, in flight, and in the busy tint.
 Image ComposeRest(const Image &table, const Image &dice, int face);

@@ -1,9 +1,11 @@
 // zantpig-artgen: draws the game's pictures into a folder.
 //
-//   zantpig-artgen <folder>            table.bmp, dice.bmp, headers.bmp, splash.bmp, zantpig.ico
+//   zantpig-artgen <folder>            table.bmp, dice.bmp, headers.bmp, splash.bmp, zantpig.ico,
+//                                      and icons/zantpig-<size>.png for desktop icon themes
 //   zantpig-artgen --preview <folder>  the same, and pictures of the table with the die at
 //                                      rest, in flight and in the busy tint
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "art.h"
@@ -42,6 +44,20 @@ int main(int argc, char **argv) {
   if (ok && !art::WriteIcon(folder + "/zantpig.ico", icon, opaque)) {
     std::fprintf(stderr, "zantpig-artgen: cannot write %s/zantpig.ico\n", folder.c_str());
     ok = false;
+  }
+  // The icon for desktop menus, at each size an icon theme asks for.
+  std::error_code made;
+  std::filesystem::create_directories(folder + "/icons", made);
+  for (int size : art::kThemeIconSizes) {
+    if (!ok) break;
+    art::Image themed;
+    art::Mask cover;
+    art::MakeIcon(themed, cover, size, art::kThemeIconMargin);
+    std::string path = folder + "/icons/zantpig-" + std::to_string(size) + ".png";
+    if (!art::WritePng(path, themed, cover)) {
+      std::fprintf(stderr, "zantpig-artgen: cannot write %s\n", path.c_str());
+      ok = false;
+    }
   }
   if (ok && preview) {
     ok = Write(folder, "preview-rest.bmp", art::ComposeRest(table, dice, 5)) &&

@@ -132,13 +132,15 @@ Image MakeSplash() {
   return img;
 }
 
-// A die turned to show its top and two sides, on a clear background.
-void MakeIcon(Image &img, Mask &opaque) {
-  img = Image(32, 32);
-  opaque = Mask(32, 32);
+// A die turned to show its top and two sides, on a clear background. Every size is
+// drawn afresh. The program's icon fills its square to the edges; an icon theme's
+// pictures keep a margin, `margin` of 32 parts on each side.
+void MakeIcon(Image &img, Mask &opaque, int size, double margin) {
+  img = Image(size, size);
+  opaque = Mask(size, size);
   DiePose pose;
-  pose.side = 21.5;
-  pose.cx = 16, pose.cy = 16;
+  pose.side = 21.5 * size / 32 * (32 - 2 * margin) / 32;
+  pose.cx = pose.cy = size / 2.0;
   pose.turn = RotX(Deg(36)) * RotZ(Deg(-42)) * FaceUp(5, 0);
   // Light from high up on the left: a bright top, a half-lit left side and a shaded right.
   pose.keyLight = {-0.9, -0.8, 0.6};

@@ -1,4 +1,6 @@
-// Maths, noise, pictures and the BMP and icon writers of the art generator.
+// Maths, noise, pictures and the BMP, icon and PNG writers of the art generator.
+#include <zlib.h>
+
 #include <cmath>
 #include <cstdio>
 
@@ -311,6 +313,45 @@ bool WriteIcon(const std::string &path, const Image &img, const Mask &opaque) {
   Put32(b, dib.size());
   Put32(b, 6 + 16);
   b.insert(b.end(), dib.begin(), dib.end());
+  return WriteFile(path, b);
+}
+
+// A PNG file: 8-bit RGBA rows (each led by filter type 0, none), deflated at zlib's
+// best level, so the same picture always gives the same bytes.
+bool WritePng(const std::string &path, const Image &img, const Mask &opaque) {
+  auto put32 = [](std::vector<uint8_t> &b, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back((v >> shift) & 0xFF);
+  };
+  auto chunk = [&](std::vector<uint8_t> &b, const char *type, const std::vector<uint8_t> &data) {
+    put32(b, data.size());
+    size_t start = b.size();
+    b.insert(b.end(), type, type + 4);
+    b.insert(b.end(), data.begin(), data.end());
+    put32(b, crc32(0, b.data() + start, b.size() - start));
+  };
+  std::vector<uint8_t> rows;
+  for (int y = 0; y < img.h; ++y) {
+    rows.push_back(0);
+    for (int x = 0; x < img.w; ++x) {
+      const Rgb &c = img.At(x, y);
+      double a = std::floor(Clamp(opaque.At(x, y), 0.0, 1.0) * 255 + 0.5);
+      rows.insert(rows.end(), {c.r, c.g, c.b, static_cast<uint8_t>(a)});
+    }
+  }
+  uLongf packedSize = compressBound(rows.size());
+  std::vector<uint8_t> packed(packedSize);
+  if (compress2(packed.data(), &packedSize, rows.data(), rows.size(), Z_BEST_COMPRESSION) != Z_OK)
+    return false;
+  packed.resize(packedSize);
+
+  std::vector<uint8_t> header;
+  put32(header, img.w);
+  put32(header, img.h);
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter set, plain
+  std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  chunk(b, "IHDR", header);
+  chunk(b, "IDAT", packed);
+  chunk(b, "IEND", {});
   return WriteFile(path, b);
 }
 
