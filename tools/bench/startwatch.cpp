@@ -14,6 +14,7 @@
 //                    read (default 300)
 //
 // Output: ready_ms=.. window_ms=.. drawn_ms=.. hwm_kb=.. rss_kb=.. gl=yes|no llvm=yes|no
+//         class=<the window's WM_CLASS class, which desktops match to a desktop entry>
 // Exit code 0 when the game became ready, 1 otherwise.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -149,6 +150,15 @@ Shown LookAtTable(Display *d, Window w, const Table &t) {
   return shown;
 }
 
+std::string WindowClass(Display *d, Window w) {
+  XClassHint hint{};
+  if (!XGetClassHint(d, w, &hint)) return "-";
+  std::string name = hint.res_class ? hint.res_class : "-";
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return name;
+}
+
 std::string ReadFile(const std::string &path) {
   std::ifstream in(path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -260,6 +270,7 @@ int main(int argc, char **argv) {
     usleep(2000);  // often enough to time, seldom enough not to slow the game
   }
 
+  std::string windowClass = w ? WindowClass(d, w) : "-";
   long hwm = -1, rss = -1;
   bool gl = false, llvm = false;
   if (!exited && readyAt >= 0) {
@@ -291,7 +302,9 @@ int main(int argc, char **argv) {
                         : "no untinted table top within the time allowed");
     return 1;
   }
-  std::printf("ready_ms=%.1f window_ms=%.1f drawn_ms=%.1f hwm_kb=%ld rss_kb=%ld gl=%s llvm=%s\n",
-              readyAt, windowAt, drawnAt, hwm, rss, gl ? "yes" : "no", llvm ? "yes" : "no");
+  std::printf(
+      "ready_ms=%.1f window_ms=%.1f drawn_ms=%.1f hwm_kb=%ld rss_kb=%ld gl=%s llvm=%s class=%s\n",
+      readyAt, windowAt, drawnAt, hwm, rss, gl ? "yes" : "no", llvm ? "yes" : "no",
+      windowClass.c_str());
   return 0;
 }
