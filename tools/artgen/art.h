@@ -170,8 +170,9 @@ Mat3 FaceUp(int face, double yaw);
 // Pixels that neither die nor shadow reach are copied from bg unchanged.
 void DrawDie(const Image &bg, Image &out, int x0, int y0, int x1, int y1, const DiePose &pose,
              bool shadow);
-// The die alone, for the icon: its colours and its coverage.
-void DrawDieAlone(Image &out, Mask &coverage, const DiePose &pose);
+// The die alone, for the icon: its colours and its coverage, from samplesPerSide squared
+// samples a pixel.
+void DrawDieAlone(Image &out, Mask &coverage, const DiePose &pose, int samplesPerSide = 8);
 // Moves the die so that die and shadow sit in the middle of a tile; returns the size of
 // the square they need.
 int CentreInTile(DiePose &pose);

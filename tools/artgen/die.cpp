@@ -302,8 +302,8 @@ void DrawDie(const Image &bg, Image &out, int x0, int y0, int x1, int y1, const 
     }
 }
 
-void DrawDieAlone(Image &out, Mask &coverage, const DiePose &pose) {
-  DieRenderer die(pose, 8);
+void DrawDieAlone(Image &out, Mask &coverage, const DiePose &pose, int samplesPerSide) {
+  DieRenderer die(pose, samplesPerSide);
   int n = die.Samples();
   const V3 edge = ToLinear({40, 34, 30});
   for (int y = 0; y < out.h; ++y)
