@@ -20,8 +20,12 @@ RECT erase[5] = {
     {301, 290, 590, 340},  // the message line
 };
 
-static const COLORREF framecolour = RGB(0, 192, 255);  // labels, scores and rules
-static const COLORREF busytint = RGB(0, 255, 240);     // the table top while tables are solved
+// The colours of the display.
+const COLORREF framecolour = RGB(0, 192, 255);      // labels, scores, rules, the probability
+const COLORREF warningcolour = RGB(224, 224, 0);    // a 1 rolled, a game abandoned
+const COLORREF successcolour = RGB(0, 255, 128);    // the winner; the probability when to roll
+const COLORREF holdcolour = RGB(255, 0, 0);         // the probability when to hold
+static const COLORREF busytint = RGB(0, 255, 240);  // the table top while tables are solved
 static const COLORREF background = RGB(0, 0, 0);
 
 // The bitmaps selected into the memory surfaces, kept so that they can be deleted after

@@ -84,6 +84,7 @@ extern HDC g_headershdc;  // the header tiles
 extern HDC g_dicehdc;     // the dice tiles
 extern HFONT g_hFont;     // the one font
 extern RECT erase[5];     // text cells of the score board
+extern const COLORREF framecolour, warningcolour, successcolour, holdcolour;
 void BuildSurfaces(HWND hWnd);
 void CreateDisplay(void);
 void EraseDie(void);

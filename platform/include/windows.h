@@ -658,6 +658,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 #define GWL_EXSTYLE (-20)
 #define GWL_ID (-12)
 #define GWLP_USERDATA (-21)
+#define GWLP_WNDPROC (-4)
 #define GWLP_ID (-12)
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);

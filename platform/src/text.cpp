@@ -156,6 +156,16 @@ FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAn
   return found;
 }
 
+// Windows' classic dialog face, MS Sans Serif (and its TrueType twin), is narrower than
+// the Arial metrics of the face that stands in for it: dialogs laid out for it need the
+// stand-in drawn a little narrower, or lines that fit on Windows wrap here.
+double StandInWidth(const std::string &face) {
+  for (const char *narrow : {"MS Sans Serif", "Microsoft Sans Serif", "MS Shell Dlg"}) {
+    if (strcasecmp(face.c_str(), narrow) == 0) return 0.94;
+  }
+  return 1.0;
+}
+
 int Round(double v) {
   return int(std::lround(v));
 }
@@ -220,8 +230,8 @@ std::shared_ptr<FontFace> LoadFace(const Font &font) {
   double avg =
       os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
   // A width asked for stretches the face so that its average character has that width.
-  double xppem = font.width > 0 ? font.width * upem / avg : ppem;
-  f->aveCharWidth = font.width > 0 ? font.width : std::max(1, Round(avg * scale));
+  double xppem = font.width > 0 ? font.width * upem / avg : ppem * StandInWidth(font.face);
+  f->aveCharWidth = font.width > 0 ? font.width : std::max(1, Round(avg * xppem / upem));
   f->maxCharWidth = std::max(1, Round((face->bbox.xMax - face->bbox.xMin) * xppem / upem));
   FT_Set_Char_Size(face, FT_F26Dot6(std::lround(xppem * 64)), FT_F26Dot6(std::lround(ppem * 64)),
                    72, 72);

@@ -665,6 +665,8 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
       return LONG_PTR(w->id);
     case GWLP_USERDATA:
       return w->userData;
+    case GWLP_WNDPROC:
+      return reinterpret_cast<LONG_PTR>(w->proc);
     default:
       return 0;
   }
@@ -690,6 +692,10 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
       break;
     case GWLP_USERDATA:
       w->userData = dwNewLong;
+      break;
+    case GWLP_WNDPROC:  // subclassing: the new procedure passes on with CallWindowProcA
+      if (!dwNewLong) return 0;
+      w->proc = reinterpret_cast<WNDPROC>(dwNewLong);
       break;
     default:
       return 0;
