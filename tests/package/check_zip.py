@@ -1,101 +1,53 @@
 #!/usr/bin/env python3
 """Builds the Windows ZIP of the mingw build with CPack and checks it: one folder named
 after the release holding zantpig.exe and README.txt, and in the .exe a version resource
-that Windows shows in the file's properties, with the product name and the version. The
-resource is read straight from the PE file, not with the tools that wrote it.
+that Windows shows in the file's properties, with the product name and the version, as
+windres reads it back from the packed program.
 
 Usage: check_zip.py --build <mingw build folder> --out <folder> --version <x.y.z>
+                    --windres <x86_64-w64-mingw32-windres>
 """
 import argparse
 import glob
 import os
+import re
 import shutil
-import struct
 import subprocess
 import sys
+import tempfile
 import zipfile
 
 PRODUCT = "Zant Pig"
-RT_VERSION = 16
 
 
-def resource_data(pe, type_id):
-    """The bytes of the first resource of a type in a PE file, or None."""
-    (header,) = struct.unpack_from("<I", pe, 0x3C)
-    if pe[header:header + 4] != b"PE\0\0":
-        raise ValueError("not a PE file")
-    sections, optional_size = struct.unpack_from("<H12xH", pe, header + 6)
-    optional = header + 24
-    (magic,) = struct.unpack_from("<H", pe, optional)
-    directories = optional + (112 if magic == 0x20B else 96)
-    rsrc_rva, _ = struct.unpack_from("<II", pe, directories + 2 * 8)
-    delta = None
-    for i in range(sections):
-        vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", pe, optional + optional_size
-                                                        + 40 * i + 8)
-        if va <= rsrc_rva < va + max(vsize, rawsize):
-            delta = rawptr - va
-    if not rsrc_rva or delta is None:
+def version_info(windres, exe):
+    """The version resource of a program, as windres reads it back from the linked file:
+    (fixed file version, fixed product version, {(string table, name): value}, [tables
+    that the Translation entry names]), or None when there is none."""
+    with tempfile.NamedTemporaryFile(suffix=".exe") as f:
+        f.write(exe)
+        f.flush()
+        rc = subprocess.run([windres, "-i", f.name, "-O", "rc"], check=True,
+                            capture_output=True, text=True).stdout
+    at = rc.find(" VERSIONINFO")
+    if at < 0:
         return None
-    root = rsrc_rva + delta
-
-    def entries(directory):
-        named, ids = struct.unpack_from("<HH", pe, directory + 12)
-        return [struct.unpack_from("<II", pe, directory + 16 + 8 * k) for k in range(named + ids)]
-
-    # Three levels: type, name, language; take the first name and language of the type.
-    target = next((t for name, t in entries(root) if name == type_id), None)
-    for _ in range(2):
-        if target is None or not target & 0x80000000:
-            return None
-        target = entries(root + (target & 0x7FFFFFFF))[0][1]
-    rva, size = struct.unpack_from("<II", pe, root + target)
-    return pe[rva + delta:rva + delta + size]
-
-
-def version_block(data, at=0):
-    """One node of a VS_VERSIONINFO tree: (key, value bytes, is text, children)."""
-    length, value_length, text = struct.unpack_from("<HHH", data, at)
-    end, p = at + length, at + 6
-    key_end = p
-    while data[key_end:key_end + 2] != b"\0\0":
-        key_end += 2
-    key = data[p:key_end].decode("utf-16-le")
-    p = (key_end + 2 + 3) & ~3
-    size = value_length * 2 if text else value_length
-    value = data[p:p + size]
-    p = (p + size + 3) & ~3
-    children = []
-    while p < end:
-        child, p = version_block(data, p)
-        children.append(child)
-        p = (p + 3) & ~3
-    return (key, value, text, children), end
-
-
-def version_info(pe):
-    data = resource_data(pe, RT_VERSION)
-    if data is None:
-        return None
-    (key, fixed, _, children), _ = version_block(data)
-    if key != "VS_VERSION_INFO" or len(fixed) < 52:
-        raise ValueError(f"version resource starts with {key!r}")
-    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
-    if signature != 0xFEEF04BD:
-        raise ValueError("no VS_FIXEDFILEINFO")
-    strings, translations = {}, []
-    for key, value, _, blocks in children:
-        if key == "StringFileInfo":
-            for table, _, _, entries in blocks:
-                for name, text, _, _ in entries:
-                    strings[(table, name)] = text.decode("utf-16-le").rstrip("\0")
-        elif key == "VarFileInfo":
-            for name, value, _, _ in blocks:
-                if name == "Translation":
-                    translations += [struct.unpack_from("<HH", value, i)
-                                     for i in range(0, len(value), 4)]
-    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)  # noqa: E731
-    return split(file_ms, file_ls), split(product_ms, product_ls), strings, translations
+    rc = rc[at:]
+    fixed = {}
+    for name in ("FILEVERSION", "PRODUCTVERSION"):
+        match = re.search(rf"^\s*{name} (\d+), (\d+), (\d+), (\d+)$", rc, re.M)
+        fixed[name] = tuple(int(n) for n in match.groups()) if match else None
+    strings, table = {}, None
+    for line in rc.splitlines():
+        block = re.match(r'\s*BLOCK "([0-9A-Fa-f]{8})"', line)
+        value = re.match(r'\s*VALUE "(\w+)", "(.*)"$', line)
+        if block:
+            table = block.group(1).upper()
+        elif value and table:
+            strings[(table, value.group(1))] = value.group(2)
+    translations = [f"{int(lang, 16):04X}{int(page):04X}" for lang, page in
+                    re.findall(r'VALUE "Translation", (0x[0-9a-fA-F]+), (\d+)', rc)]
+    return fixed["FILEVERSION"], fixed["PRODUCTVERSION"], strings, translations
 
 
 def main():
@@ -103,6 +55,7 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--version", required=True)
+    parser.add_argument("--windres", required=True)
     args = parser.parse_args()
 
     shutil.rmtree(args.out, ignore_errors=True)
@@ -126,7 +79,7 @@ def main():
     if not readme.startswith(f"{PRODUCT} {args.version}\r\n"):
         failures.append(f"README.txt begins {readme.splitlines()[0]!r}, with Windows line ends")
 
-    info = version_info(exe)
+    info = version_info(args.windres, exe)
     if info is None:
         sys.exit("FAIL: zantpig.exe has no version resource")
     file_version, product_version, strings, translations = info
@@ -135,11 +88,11 @@ def main():
         if got != numbers[:4]:
             failures.append(f"fixed {name} version {got}, expected {numbers[:4]}")
     # Windows looks the strings up by the language and code page the Translation names.
-    tables = {f"{lang:04X}{page:04X}" for lang, page in translations}
+    tables = set(translations)
     want = {"ProductName": PRODUCT, "ProductVersion": args.version, "FileVersion": args.version,
             "OriginalFilename": "zantpig.exe"}
     for name, value in want.items():
-        got = [v for (table, key), v in strings.items() if key == name and table.upper() in tables]
+        got = [v for (table, key), v in strings.items() if key == name and table in tables]
         if got != [value]:
             failures.append(f"{name}: {got}, expected {value!r} under a translation {tables}")
     description = [v for (_, key), v in strings.items() if key == "FileDescription"]
