@@ -223,8 +223,10 @@ namespace {
 struct Surface {
   SDL_Window *window = nullptr;
   Uint32 windowId = 0;
-  // The size of the image last copied into the framebuffer; a different size (or none
-  // yet) means the next image goes in whole.
+  // The framebuffer last drawn into and the size of the image copied there. A new
+  // framebuffer (SDL makes one when the window's size changes, with nothing in it) or an
+  // image of another size means the next image goes in whole.
+  SDL_Surface *shownOn = nullptr;
   int shownW = 0;
   int shownH = 0;
 };
@@ -288,7 +290,7 @@ class SdlBackend final : public BackendApi {
       SDL_ShowWindow(s->window);
       SDL_RaiseWindow(s->window);
       // What the framebuffer holds goes up now; the window's first Expose brings the rest.
-      if (s->shownW > 0) SDL_UpdateWindowSurface(s->window);
+      if (s->shownOn) SDL_UpdateWindowSurface(s->window);
     } else {
       SDL_HideWindow(s->window);
     }
@@ -327,11 +329,11 @@ class SdlBackend final : public BackendApi {
   void Present(void *handle, const Image &image, const RECT &changed) override {
     Surface *s = Find(handle);
     if (!s || image.w <= 0 || image.h <= 0) return;
-    // The framebuffer follows the window's size: SDL makes a new one after a resize.
     SDL_Surface *fb = SDL_GetWindowSurface(s->window);
     if (!fb) return;
     RECT r = changed;
-    if (s->shownW != image.w || s->shownH != image.h) r = RECT{0, 0, image.w, image.h};
+    if (fb != s->shownOn || s->shownW != image.w || s->shownH != image.h)
+      r = RECT{0, 0, image.w, image.h};
     r.left = std::max<LONG>(r.left, 0);
     r.top = std::max<LONG>(r.top, 0);
     r.right = std::min<LONG>(r.right, std::min(image.w, fb->w));
@@ -350,6 +352,7 @@ class SdlBackend final : public BackendApi {
                       to, fb->pitch);
     if (SDL_MUSTLOCK(fb)) SDL_UnlockSurface(fb);
     SDL_UpdateWindowSurfaceRects(s->window, &area, 1);
+    s->shownOn = fb;
     s->shownW = image.w;
     s->shownH = image.h;
     // A program that draws while it computes may not look at its queue for a long time.
