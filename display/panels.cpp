@@ -20,9 +20,11 @@ static int CanDraw(void) {
   return g_hdc != NULL && g_vhdc != NULL;
 }
 
-// Fills cell `cell` of `erase` black and draws `text` from (x, y), on one surface.
+// Fills cell `cell` of `erase` black and draws `text` from (x, y), on one surface. The
+// text is kept inside the cell: an italic figure that leans out of it would otherwise
+// leave a stray pixel beside the cell that no later clearing of the cell removes.
 static void CellText(HDC hdc, int cell, int x, int y, const char *text) {
-  ExtTextOutA(hdc, x, y, ETO_OPAQUE, &erase[cell], text, (UINT)strlen(text), NULL);
+  ExtTextOutA(hdc, x, y, ETO_OPAQUE | ETO_CLIPPED, &erase[cell], text, (UINT)strlen(text), NULL);
 }
 
 // The same on the off-screen image and then on the window.

@@ -195,7 +195,7 @@ int CellMismatches(const RECT &cell, int x, int y, const char *text, COLORREF co
   SetTextColor(dc, colour);
   SetBkColor(dc, RGB(0, 0, 0));
   SetBkMode(dc, TRANSPARENT);
-  ExtTextOutA(dc, x, y, ETO_OPAQUE, &cell, text, UINT(strlen(text)), nullptr);
+  ExtTextOutA(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &cell, text, UINT(strlen(text)), nullptr);
   int bad = 0;
   for (int py = cell.top; py < cell.bottom; ++py) {
     for (int px = cell.left; px < cell.right; ++px) {

@@ -148,6 +148,9 @@ void CheckBoard() {
     const char *turn = p == activeplayer ? text : " ";
     EXPECT_EQ(game::CellMismatches(erase[2 + p], 360 + 170 * p, 210, turn, kFrame), 0)
         << "turn cell " << p;
+    headless::Pixels window = headless::ClientPixels(g_hWnd);
+    for (int y = 105; y < 255; y += y == 159 ? 2 : 1)  // nothing beside the cells (rule at 160)
+      EXPECT_EQ(window.At(359 + 170 * p, y), 0u) << "beside the cells of " << p << ", y " << y;
   }
   if (allocated == 1 && showprob == 1) {
     int mine = score[activeplayer], theirs = score[1 - activeplayer];
