@@ -259,6 +259,13 @@ std::map<std::string, std::shared_ptr<FontFace>> &FaceCache() {
   return cache;
 }
 
+// A reset of the layer starts a new program: the faces and glyphs of the last one go, or a
+// test that makes fonts of many sizes, run after run, would gather them without end.
+void ForgetFaces() {
+  FaceCache().clear();
+}
+ResetHook g_forgetFaces(&ForgetFaces);
+
 HFONT SystemFontHandle() {
   return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
 }
