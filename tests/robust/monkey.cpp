@@ -10,11 +10,11 @@
 // seed gives the same runs, dice included: the dice are seeded from the stream while the
 // opponent dialog is open, after the game has seeded them from the clock.
 //
-// Events: clicks on the buttons, anywhere in the window, on the menu bar and in an open
-// pop-up; the menu keys alone and with Shift, Ctrl or Alt; Enter, Escape, Space, Tab and
-// the arrows; clicks and keys on whichever dialog or message box is open; input that
-// arrives while the program sleeps (the roll, the pauses, the notices, the computer's
-// pause); moving and uncovering the window; closing it through the frame.
+// Events: clicks on the buttons (one, or a second at once as a hammering user makes it),
+// anywhere in the window, on the menu bar and in an open pop-up; the menu keys alone and with
+// Shift, Ctrl or Alt; Enter, Escape, Space, Tab and the arrows; clicks and keys on whichever dialog
+// or message box is open; input that arrives while the program sleeps (the roll, the pauses, the
+// notices, the computer's pause); moving and uncovering the window; closing it through the frame.
 //
 // Checked after every event, and around every message the main window handles:
 //   - the banked scores and the turn total are what the faces shown by the die make
@@ -339,6 +339,20 @@ class Monkey {
       HWND b = buttons[i];
       out.push_back({buttonWeights[i] * scale, std::string("click ") + names[i],
                      [this, b] { ClickInside(b); }});
+    }
+    // Hammering: a second click comes before the program has taken the first, so both are
+    // queued for enabled buttons; the move the first starts must drop the second.
+    for (int i = 0; i < 3; ++i) {
+      if (!IsWindow(buttons[i])) continue;
+      HWND first = buttons[i], second = buttons[rng_.Below(3)];
+      if (!IsWindow(second)) continue;
+      const double hammerWeights[3] = {3, 1, 0.1};
+      out.push_back({hammerWeights[i] * scale,
+                     std::string("click ") + names[i] + " and at once " + robust::TextOf(second),
+                     [this, first, second] {
+                       ClickInside(first);
+                       ClickInside(second);
+                     }});
     }
     out.push_back({4 * scale, "click the table or the score board", [this] {
                      headless::Click(g_hWnd, int(rng_.Below(kClientWidth)),
