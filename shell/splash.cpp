@@ -5,10 +5,13 @@
 HDC g_vsplashhdc;
 
 // Shows the splash picture centred on the screen for 2000 ms with the mouse cursor hidden.
-// hWnd, the main window, owns the splash window and is disabled for good.
+// hWnd, the main window, owns the splash window and is disabled for good. Without a splash
+// window there is nothing to show and the program ends at once: its device context would
+// be the whole screen's, and the picture would be drawn over whatever is there.
 int Splash(HWND hWnd) {
   HWND hSplashwnd = CreateWindowExA(0, "ZantSplashWindow", "", WS_POPUP, xscreen / 2 - 140,
                                     yscreen / 2 - 100, 280, 200, hWnd, NULL, g_hInstance, NULL);
+  if (hSplashwnd == NULL) return 0;
   EnableWindow(hWnd, FALSE);
   ShowCursor(FALSE);
   ShowWindow(hSplashwnd, SW_SHOW);

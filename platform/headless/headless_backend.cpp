@@ -2,6 +2,7 @@
 // advances at once, and input that tests inject through the driver (zant_headless.h).
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -222,7 +223,7 @@ headless::Pixels ToPixels(const Image &img, RECT r) {
   p.h = r.bottom - r.top;
   p.px.resize(size_t(p.w) * p.h);
   for (int y = 0; y < p.h; ++y)
-    for (int x = 0; x < p.w; ++x) p.px[size_t(y) * p.w + x] = img.At(r.left + x, r.top + y);
+    std::copy_n(img.Row(r.top + y) + r.left, p.w, p.px.begin() + ptrdiff_t(y) * p.w);
   return p;
 }
 
@@ -408,6 +409,33 @@ Pixels SurfacePixels(HWND top) {
   return ToPixels(img, MakeRect(0, 0, img.w, img.h));
 }
 
+Pixels DCPixels(HDC hdc) {
+  Image *img = TargetImage(As<DC>(hdc), nullptr);
+  if (!img) return {};
+  return ToPixels(*img, MakeRect(0, 0, img->w, img->h));
+}
+
+Pixels DCPixels(HDC hdc, RECT part) {
+  Image *img = TargetImage(As<DC>(hdc), nullptr);
+  if (!img) return {};
+  return ToPixels(*img, part);
+}
+
+bool SamePixels(HDC a, HDC b, RECT part) {
+  Image *ia = TargetImage(As<DC>(a), nullptr);
+  Image *ib = TargetImage(As<DC>(b), nullptr);
+  if (!ia || !ib || RectEmpty(part) || part.left < 0 || part.top < 0) return false;
+  for (Image *img : {ia, ib}) {
+    if (part.right > img->w || part.bottom > img->h) return false;
+  }
+  size_t width = size_t(part.right - part.left);
+  for (int y = part.top; y < part.bottom; ++y) {
+    if (!std::equal(ia->Row(y) + part.left, ia->Row(y) + part.left + width, ib->Row(y) + part.left))
+      return false;
+  }
+  return true;
+}
+
 void Damage(HWND hwnd, RECT clientRect, uint32_t garbage) {
   Window *w = GetWnd(hwnd);
   if (!w) return;
@@ -451,15 +479,58 @@ void SetScreenSize(int w, int h) {
   H().screen = SIZE{w, h};
 }
 
-void FailCall(Fail what, int skip, int times, const char *className) {
-  FailPoint p = what == Fail::LocalAlloc      ? FailPoint::LocalAlloc
-                : what == Fail::RegisterClass ? FailPoint::RegisterClass
-                                              : FailPoint::CreateWindow;
-  SetFailure(p, skip, times, className);
+static FailPoint PointOf(Fail what) {
+  switch (what) {
+    case Fail::LocalAlloc:
+      return FailPoint::LocalAlloc;
+    case Fail::RegisterClass:
+      return FailPoint::RegisterClass;
+    case Fail::CreateWindow:
+      return FailPoint::CreateWindow;
+    case Fail::CreateDC:
+      return FailPoint::CreateDC;
+    case Fail::CreateBitmap:
+      return FailPoint::CreateBitmap;
+  }
+  return FailPoint::LocalAlloc;
+}
+
+void FailCall(Fail what, int skip, int times, const char *name) {
+  SetFailure(PointOf(what), skip, times, name);
 }
 
 void ClearFailures() {
   ClearFailureRules();
+}
+
+int FailableCalls(Fail what, const char *name) {
+  return zp::FailableCalls(PointOf(what), name);
+}
+
+LiveCounts LiveHandles() {
+  // Made by the program: not a stock object, not a system cursor or icon.
+  auto count = [](Kind kind, auto made) {
+    int n = 0;
+    for (void *h : HandlesOf(kind)) n += made(h) ? 1 : 0;
+    return n;
+  };
+  auto any = [](void *) { return true; };
+  LiveCounts c;
+  c.windows = count(Kind::Window, any);
+  c.dcs = count(Kind::DC, any);
+  c.bitmaps = count(Kind::Bitmap, [](void *h) { return !As<Bitmap>(h)->stock; });
+  c.brushes = count(Kind::Brush, [](void *h) { return !As<Brush>(h)->stock; });
+  c.pens = count(Kind::Pen, [](void *h) { return !As<Pen>(h)->stock; });
+  c.fonts = count(Kind::Font, [](void *h) { return !As<Font>(h)->stock; });
+  c.menus = count(Kind::Menu, any);
+  c.accelerators = count(Kind::Accel, any);
+  c.icons = count(Kind::Icon, [](void *h) { return As<Icon>(h)->systemId == 0; });
+  c.localBlocks = int(LiveLocalBlocks());
+  return c;
+}
+
+void UseResources(const uint8_t *res, size_t size) {
+  SetResourceImage(res, size);
 }
 
 }  // namespace headless

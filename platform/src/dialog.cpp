@@ -562,6 +562,21 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   // client area (or, with DS_CENTER, the dialog is centred on the screen); the frame and
   // the title bar lie around it.
   RECT windowRect = MapRect(base, t.x, t.y, t.cx, t.cy);
+  // A dialog larger than the screen, or a control larger than its dialog, can only come from
+  // a damaged template: it is refused like one that cannot be read, rather than kept as
+  // windows that nobody can see and whose pixels would fill the memory.
+  SIZE screen = Backend().ScreenSize();
+  LONG clientW = windowRect.right - windowRect.left, clientH = windowRect.bottom - windowRect.top;
+  bool fits = clientW <= screen.cx && clientH <= screen.cy;
+  for (const ItemTemplate &item : t.items) {
+    RECT r = MapRect(base, item.x, item.y, item.cx, item.cy);
+    fits = fits && r.right - r.left <= clientW && r.bottom - r.top <= clientH;
+  }
+  if (!fits) {
+    if (ownsFont) DeleteObject(font);
+    Thread().lastError = 1813;  // ERROR_RESOURCE_TYPE_NOT_FOUND: no usable template
+    return -1;
+  }
   DWORD style = t.style | WS_POPUP;
   DWORD exStyle = t.exStyle | ((t.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
   AdjustWindowRectEx(&windowRect, style, FALSE, exStyle);

@@ -507,6 +507,8 @@ extern "C" {
 // Device contexts
 // ---------------------------------------------------------------------------------
 HDC WINAPI GetDC(HWND hWnd) {
+  if (hWnd && !GetWnd(hWnd)) return nullptr;
+  if (ShouldFail(FailPoint::CreateDC)) return nullptr;
   if (!hWnd) return NewDC(false, nullptr, nullptr);  // the screen: nothing to draw on
   return MakeWindowDC(hWnd, nullptr);
 }
@@ -520,6 +522,7 @@ int WINAPI ReleaseDC(HWND, HDC hDC) {
 
 HDC WINAPI CreateCompatibleDC(HDC hdc) {
   if (hdc && !As<DC>(hdc)) return nullptr;
+  if (ShouldFail(FailPoint::CreateDC)) return nullptr;
   return NewDC(true, nullptr, nullptr);
 }
 
@@ -531,6 +534,7 @@ BOOL WINAPI DeleteDC(HDC hdc) {
 
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
   if (!As<DC>(hdc) || cx < 0 || cy < 0) return nullptr;
+  if (ShouldFail(FailPoint::CreateBitmap)) return nullptr;
   if (cx == 0 || cy == 0) return DefaultBitmap();
   if (cx > kMaxBitmapSide || cy > kMaxBitmapSide || int64_t(cx) * cy > kMaxBitmapPixels) {
     return nullptr;

@@ -338,6 +338,9 @@ ResourceData FindResourceData(const char *type, const char *name);
 bool DecodeDib(const uint8_t *data, size_t size, Image &out);
 // The same lookup in any .res image (the embedded one, or one a test made).
 ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type, const char *name);
+// Reads the program's resources from this image instead of the embedded one, until the
+// layer is reset (tests).
+void SetResourceImage(const uint8_t *res, size_t size);
 
 // An icon: a resource icon's picture (the entry nearest 32x32 of its group) with its
 // transparency, or a system icon (systemId = the IDI_ number, picture drawn by whoever
@@ -354,11 +357,18 @@ HICON LoadResourceIcon(const char *name);
 // ---------------------------------------------------------------------------------
 // Failure injection (the headless driver sets these; the real back end never does).
 // ---------------------------------------------------------------------------------
-enum class FailPoint { LocalAlloc, RegisterClass, CreateWindow, Count };
+enum class FailPoint { LocalAlloc, RegisterClass, CreateWindow, CreateDC, CreateBitmap, Count };
 // True when this call is to fail: `countdown` calls succeed first, then `times` fail.
+// `detail` names what the call makes (a class, a resource), for rules limited to it.
 bool ShouldFail(FailPoint p, const char *detail = nullptr);
 void SetFailure(FailPoint p, int skip, int times, const char *detail);
 void ClearFailureRules();
+// How many calls ShouldFail has been asked about since the last reset (with that detail,
+// when one is given): the positions a rule can reach.
+int FailableCalls(FailPoint p, const char *detail);
+
+// Blocks of the local heap not yet freed.
+size_t LiveLocalBlocks();
 
 // Resets every part of the layer to its state at program start (tests only).
 void ResetLayer();

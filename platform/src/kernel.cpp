@@ -2,10 +2,13 @@
 // failure injection that tests use to make chosen calls fail.
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "backend.h"
 #include "internal.h"
@@ -27,6 +30,14 @@ struct FailRule {
 };
 static FailRule g_failRules[int(FailPoint::Count)];
 
+// Every call that a rule could have made fail since the layer was last reset, by point and
+// by detail (a class or resource name, compared without regard to case).
+static std::vector<std::string> g_failableCalls[int(FailPoint::Count)];
+static void ForgetFailableCalls() {
+  for (auto &calls : g_failableCalls) calls.clear();
+}
+static ResetHook g_forgetFailableCalls(&ForgetFailableCalls);
+
 void SetFailure(FailPoint p, int skip, int times, const char *detail) {
   g_failRules[int(p)] = FailRule{skip, times, detail ? detail : ""};
 }
@@ -36,6 +47,7 @@ void ClearFailureRules() {
 }
 
 bool ShouldFail(FailPoint p, const char *detail) {
+  g_failableCalls[int(p)].emplace_back(detail ? detail : "");
   FailRule &r = g_failRules[int(p)];
   if (r.times <= 0) return false;
   if (!r.detail.empty() && (!detail || strcasecmp(r.detail.c_str(), detail) != 0)) return false;
@@ -45,6 +57,14 @@ bool ShouldFail(FailPoint p, const char *detail) {
   }
   --r.times;
   return true;
+}
+
+int FailableCalls(FailPoint p, const char *detail) {
+  const auto &calls = g_failableCalls[int(p)];
+  if (!detail) return int(calls.size());
+  return int(std::count_if(calls.begin(), calls.end(), [detail](const std::string &d) {
+    return strcasecmp(d.c_str(), detail) == 0;
+  }));
 }
 
 }  // namespace zp
@@ -70,6 +90,10 @@ DWORD WINAPI GetTickCount(void) {
 static std::unordered_set<void *> &LiveBlocks() {
   static std::unordered_set<void *> blocks;
   return blocks;
+}
+
+size_t zp::LiveLocalBlocks() {
+  return LiveBlocks().size();
 }
 
 void zp::ResetLocalHeap() {

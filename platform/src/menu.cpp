@@ -355,6 +355,10 @@ void SelectBarItem(Tracking &t, int index, bool open) {
       if (popup) {
         ShowWindow(popup, SW_SHOWNA);
         if (Window *p = GetWnd(popup)) PaintPopup(p);
+      } else {
+        // A pop-up that cannot be shown ends the menu: nothing may be chosen from it unseen.
+        t.popupMenu = nullptr;
+        t.done = true;
       }
     }
   }

@@ -206,6 +206,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   SIZE screen = Backend().ScreenSize();
   RECT textRect = MakeRect(0, 0, std::max<int>(100, int(screen.cx) * 3 / 4), 0);
   HDC dc = CreateCompatibleDC(nullptr);
+  if (!dc) return 0;
   SelectObject(dc, font);
   DrawTextA(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
   DeleteDC(dc);
@@ -230,15 +231,22 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
                               MakeRect(x, y, x + width, y + height), hWnd, font, false, nullptr);
   if (!box) return 0;
   SetWindowLongPtrA(box, GWLP_USERDATA, LONG_PTR(uType));
-  AddDialogControl(box, "STATIC", text, SS_LEFT | WS_VISIBLE | WS_GROUP, 0,
-                   MakeRect(textX, textY, textX + textW, textY + textH), kTextId, nullptr);
+  // As on Windows, a box that cannot have its text and every button is not shown at all:
+  // a box without its buttons could never be answered.
+  bool whole = AddDialogControl(box, "STATIC", text, SS_LEFT | WS_VISIBLE | WS_GROUP, 0,
+                                MakeRect(textX, textY, textX + textW, textY + textH), kTextId,
+                                nullptr) != nullptr;
   int bx = (clientW - rowWidth) / 2;
-  for (size_t i = 0; i < buttons.size(); ++i) {
+  for (size_t i = 0; i < buttons.size() && whole; ++i) {
     DWORD bs = (i == 0 ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON) | WS_TABSTOP | WS_VISIBLE;
-    AddDialogControl(box, "BUTTON", buttons[i].text, bs, 0,
-                     MakeRect(bx, buttonY, bx + kButtonWidth, buttonY + kButtonHeight),
-                     UINT(buttons[i].id), nullptr);
+    whole = AddDialogControl(box, "BUTTON", buttons[i].text, bs, 0,
+                             MakeRect(bx, buttonY, bx + kButtonWidth, buttonY + kButtonHeight),
+                             UINT(buttons[i].id), nullptr) != nullptr;
     bx += kButtonWidth + kButtonGap;
+  }
+  if (!whole) {
+    DestroyWindow(box);
+    return 0;
   }
   return int(RunModalDialog(box, hWnd, MessageBoxProc, 0));
 }

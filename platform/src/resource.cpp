@@ -274,6 +274,7 @@ HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
   if (!name) return nullptr;
   ResourceData r = FindResourceData(RT_BITMAP, name);
   if (!r.data) return nullptr;
+  if (ShouldFail(FailPoint::CreateBitmap, IS_INTRESOURCE(name) ? nullptr : name)) return nullptr;
   auto b = std::make_unique<Bitmap>();
   if (!DecodeDib(r.data, r.size, b->img)) return nullptr;
   Resample(b->img, cx, cy);
@@ -308,7 +309,21 @@ ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type
   return {};
 }
 
+// A .res image a test put in place of the embedded one.
+static ResourceData g_resourceImage;
+static void ForgetResourceImage() {
+  g_resourceImage = {};
+}
+static ResetHook g_forgetResourceImage(&ForgetResourceImage);
+
+void SetResourceImage(const uint8_t *res, size_t size) {
+  g_resourceImage = {res, res ? size : 0};
+}
+
 ResourceData FindResourceData(const char *type, const char *name) {
+  if (g_resourceImage.data) {
+    return FindResourceIn(g_resourceImage.data, g_resourceImage.size, type, name);
+  }
   const uint8_t *begin = zant_res_begin;
   const uint8_t *end = zant_res_end;
   if (!begin || !end || end <= begin) return {};

@@ -21,7 +21,15 @@
 
 #include "internal.h"
 
+// GCC says it builds with AddressSanitizer by a macro, clang by a feature test.
 #if defined(__SANITIZE_ADDRESS__)
+#define ZANT_LEAK_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZANT_LEAK_CHECKER 1
+#endif
+#endif
+#if defined(ZANT_LEAK_CHECKER)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -98,7 +106,7 @@ const char *GenericFamily(int pitchAndFamily) {
 // process (once, when it first applies its rules); the leak checker is told to ignore
 // what it allocates while matching.
 struct IgnoreLeaks {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(ZANT_LEAK_CHECKER)
   IgnoreLeaks() {
     __lsan_disable();
   }
@@ -250,6 +258,13 @@ std::map<std::string, std::shared_ptr<FontFace>> &FaceCache() {
   static std::map<std::string, std::shared_ptr<FontFace>> cache;
   return cache;
 }
+
+// A reset of the layer starts a new program: the faces and glyphs of the last one go, or a
+// test that makes fonts of many sizes, run after run, would gather them without end.
+void ForgetFaces() {
+  FaceCache().clear();
+}
+ResetHook g_forgetFaces(&ForgetFaces);
 
 HFONT SystemFontHandle() {
   return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));

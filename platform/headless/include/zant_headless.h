@@ -79,6 +79,14 @@ struct Pixels {
 Pixels ClientPixels(HWND hwnd);
 // The whole surface of a top-level window (menu bar, client, children).
 Pixels SurfacePixels(HWND top);
+// The pixels a device context draws on: a memory DC's selected bitmap, or a window DC's
+// client area (the window's own pixels, without its children); all of them, or the part
+// of them inside `part`. Empty for a bad handle.
+Pixels DCPixels(HDC hdc);
+Pixels DCPixels(HDC hdc, RECT part);
+// True when two device contexts hold the same pixels in `part` (the same rectangle of
+// each); false when either cannot be read there.
+bool SamePixels(HDC a, HDC b, RECT part);
 // Overwrites part of a window's client pixels and invalidates it, as if another window
 // had covered and then uncovered it.
 void Damage(HWND hwnd, RECT clientRect, uint32_t garbage = 0xFF00FF);
@@ -94,10 +102,39 @@ SIZE ScreenSize();
 void SetScreenSize(int w, int h);
 
 // --- Failures ------------------------------------------------------------------------
-enum class Fail { LocalAlloc, RegisterClass, CreateWindow };
+// CreateDC: GetDC and CreateCompatibleDC. CreateBitmap: CreateCompatibleBitmap, and
+// LoadBitmapA and LoadImageA for a bitmap.
+enum class Fail { LocalAlloc, RegisterClass, CreateWindow, CreateDC, CreateBitmap };
 // Lets `skip` calls succeed, then makes the next `times` calls fail. For RegisterClass and
-// CreateWindow, `className` (when given) limits it to that class.
-void FailCall(Fail what, int skip = 0, int times = 1, const char *className = nullptr);
+// CreateWindow, `name` (when given) limits it to that class; for CreateBitmap, to the
+// bitmap resource of that name.
+void FailCall(Fail what, int skip = 0, int times = 1, const char *name = nullptr);
 void ClearFailures();
+// How many such calls were made since Reset (with that name, when given), failed or not:
+// the positions FailCall can reach.
+int FailableCalls(Fail what, const char *name = nullptr);
+
+// --- Handles -------------------------------------------------------------------------
+// What the program has made and not yet given back, by kind. Stock objects and the
+// layer's own shared ones (system cursors and icons) are not counted; local memory is
+// counted in blocks.
+struct LiveCounts {
+  int windows = 0;
+  int dcs = 0;
+  int bitmaps = 0;
+  int brushes = 0;
+  int pens = 0;
+  int fonts = 0;
+  int menus = 0;
+  int accelerators = 0;
+  int icons = 0;
+  int localBlocks = 0;
+};
+LiveCounts LiveHandles();
+
+// --- Resources -----------------------------------------------------------------------
+// The program's resources are read from this .res image instead of the embedded one until
+// the next Reset (null: the embedded one again). The image must outlive its use.
+void UseResources(const uint8_t *res, size_t size);
 
 }  // namespace headless
