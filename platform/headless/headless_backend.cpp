@@ -35,6 +35,7 @@ class Headless final : public BackendApi {
   SIZE screen{1024, 768};
   int cursorShape = 32512;
   bool cursorVisible = true;
+  bool drawsPixels = true;
 
   void *CreateSurface(const SurfaceInfo &info) override {
     auto s = std::make_unique<Surface>();
@@ -65,6 +66,7 @@ class Headless final : public BackendApi {
     }
   }
   bool NeedsPresent() override { return false; }
+  bool DrawsPixels() override { return drawsPixels; }
 
   bool PollEvent(InputEvent &ev) override {
     FireDue();
@@ -123,6 +125,7 @@ class Headless final : public BackendApi {
     screen = SIZE{1024, 768};
     cursorShape = 32512;
     cursorVisible = true;
+    drawsPixels = true;
   }
 
   Surface *Find(void *surface) {
@@ -343,6 +346,9 @@ bool Stuck() {
 }
 void SetDrawHook(std::function<void(HWND, RECT)> hook) {
   H().drawHook = std::move(hook);
+}
+void DrawPixels(bool on) {
+  H().drawsPixels = on;
 }
 
 int RunUntilIdle() {
