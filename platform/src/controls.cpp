@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "backend.h"
 #include "internal.h"
 
 namespace zp {
@@ -192,6 +193,7 @@ void PaintGroupBox(HDC dc, Window *w) {
 }
 
 void PaintButton(Window *w) {
+  if (!Backend().DrawsPixels()) return;  // a button's look is all pixels
   HDC dc = MakeWindowDC(w->hwnd, nullptr);
   if (!dc) return;
   HoldPresents(true);
