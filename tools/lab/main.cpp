@@ -6,7 +6,6 @@
 //   zantpig-lab exact                 compare the game's tables with the true optimum
 #include <algorithm>
 #include <chrono>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
+#include "exact.h"
 #include "plain_solver.h"
 #include "zantpig.h"
 
 namespace {
+
+using lab::ParseNumber;
 
 const char kUsage[] =
     "usage: zantpig-lab solve [--dump FILE]\n"
@@ -38,17 +41,6 @@ const char kUsage[] =
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
-}
-
-// Parses a whole decimal number in [0, max].
-bool ParseNumber(const char *text, unsigned long long max, unsigned long long *out) {
-  if (text == nullptr || *text < '0' || *text > '9') return false;
-  char *end = nullptr;
-  errno = 0;
-  unsigned long long value = std::strtoull(text, &end, 10);
-  if (errno != 0 || *end != '\0' || value > max) return false;
-  *out = value;
-  return true;
 }
 
 size_t TableSize() {
@@ -174,64 +166,36 @@ int Bench(int argc, char **argv) {
   return identical ? 0 : 1;
 }
 
-// The same game solved in double precision, sweeping in the same order until no value
-// moves any more: the true optimum, up to double rounding.
+// The game's tables beside the true optimum in double precision.
 int Exact(int argc, char **) {
   if (argc != 2) return Usage();
   if (!Tables()) return 1;
   TimeGameSolver();
+  auto start = std::chrono::steady_clock::now();
+  lab::Optimum o = lab::SolveOptimum();
+  double seconds = Seconds(start);
 
   const int g = goal;
-  std::vector<double> p(TableSize(), 0.0);
-  auto at = [&](int i, int j, int k) -> double {
-    if (i + k >= g) return 1.0;
-    if (j >= g) return 0.0;
-    return p[static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k];
-  };
-  int sweeps = 0;
-  double diffmax;
-  do {
-    diffmax = 0;
-    for (int i = g - 1; i >= 0; i--) {
-      for (int j = g - 1; j >= 0; j--) {
-        for (int k = 0; k < g - i; k++) {
-          double roll = 1 - at(j, i, 0);
-          for (int r = 2; r <= 6; r++) roll += at(i, j, k + r);
-          roll /= 6;
-          double hold = 1 - at(j, i + k, 0);
-          double &v = p[static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k];
-          double next = std::max(roll, hold);
-          diffmax = std::max(diffmax, std::fabs(next - v));
-          v = next;
-        }
-      }
-    }
-    sweeps++;
-  } while (diffmax > 1e-15 && sweeps < 100000);
-
   double largest = 0;
   int worstI = 0, worstJ = 0, worstK = 0;
   long differing = 0;
   for (int i = 0; i < g; i++) {
     for (int j = 0; j < g; j++) {
       for (int k = 0; k < g - i; k++) {
-        size_t n = static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k;
-        double d = std::fabs(static_cast<double>(prob[n]) - p[n]);
+        size_t n = lab::StateIndex(i, j, k);
+        double d = std::fabs(static_cast<double>(prob[n]) - o.prob[n]);
         if (d > largest) {
           largest = d;
           worstI = i, worstJ = j, worstK = k;
         }
-        double roll = 1 - at(j, i, 0);
-        for (int r = 2; r <= 6; r++) roll += at(i, j, k + r);
-        roll /= 6;
-        double hold = 1 - at(j, i + k, 0);
-        if ((roll > hold ? 1 : 0) != option[n]) differing++;
+        if (o.roll[n] != option[n]) differing++;
       }
     }
   }
   std::printf("game solver:  %d sweeps in single precision, stop below 0.001\n", sweepcount);
-  std::printf("exact solver: %d sweeps in double precision, last change %.3g\n", sweeps, diffmax);
-  std::printf("P(0, 0, 0): game %.9f, exact %.9f\n", static_cast<double>(prob[0]), p[0]);
+  std::printf("exact solver: %ld passes over pairs of blocks in double precision, %.3f s\n",
+              o.iterations, seconds);
+  std::printf("P(0, 0, 0): game %.9f, exact %.9f\n", static_cast<double>(prob[0]), o.prob[0]);
   std::printf("largest difference of a probability: %.6f at (%d, %d, %d)\n", largest, worstI,
               worstJ, worstK);
   std::printf("states whose best action differs: %ld of %ld\n", differing,
