@@ -1,9 +1,12 @@
-// zantpig-lab: the game's solver and random source on the command line.
+// zantpig-lab: the game's solver and random source, and whole games through the program,
+// on the command line.
 //
 //   zantpig-lab solve [--dump FILE]   solve the tables, print sweeps, time and P(0, 0, 0)
 //   zantpig-lab random SEED COUNT     print COUNT values of the random source
 //   zantpig-lab bench [RUNS]          time the plain loop against the game's solver
 //   zantpig-lab exact                 compare the game's tables with the true optimum
+//   zantpig-lab simulate ...          whole games through the real program
+//   zantpig-lab tournament ...        every way of playing against every other
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -27,6 +30,8 @@ const char kUsage[] =
     "       zantpig-lab random SEED COUNT\n"
     "       zantpig-lab bench [RUNS]\n"
     "       zantpig-lab exact\n"
+    "       zantpig-lab simulate PLAYER1 PLAYER2 [--games N] [--seed S] [--no-tables] [--csv]\n"
+    "       zantpig-lab tournament [--games N] [--seed S] [--players LIST] [--opponents LIST]\n"
     "\n"
     "  solve   solve the win-probability tables as the game does; print the number of\n"
     "          sweeps, the time taken and P(0, 0, 0). --dump writes the probabilities\n"
@@ -36,11 +41,28 @@ const char kUsage[] =
     "          RUNS times each (default 5); print the medians, their ratio, and whether\n"
     "          the tables are identical.\n"
     "  exact   solve to convergence in double precision and show how far the game's\n"
-    "          tables are from that optimum.\n";
+    "          tables are from that optimum.\n"
+    "  simulate  play whole games through the real program, headless: player 1 is played\n"
+    "          by the lab through the Roll and Hold buttons, player 2 by the lab as well\n"
+    "          or by the computer. Ways of playing: hold:N (hold at a turn total of N),\n"
+    "          rule (the 21/8/71 rule), table (the game's table, as Pro plays it), optimal\n"
+    "          (the exact optimum), random; player 2 may also be newbie, amateur or pro.\n"
+    "          --games N (default 1000); --seed S (default 1): each game's random source\n"
+    "          is seeded from S, so a run repeats; --no-tables: the program starts\n"
+    "          without its tables and Pro plays its fallback rule; --csv: one line per\n"
+    "          game on standard output, the summary on standard error.\n"
+    "  tournament  every way of playing against every other and every level, N games\n"
+    "          each (default 10000): Markdown tables of player 1's wins, measured and\n"
+    "          exact. LIST is comma-separated, e.g. hold:20,rule.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
+}
+
+// A command's exit code; a wrong command line also gets the usage.
+int Checked(int code) {
+  return code == 2 ? Usage() : code;
 }
 
 size_t TableSize() {
@@ -212,5 +234,7 @@ int main(int argc, char **argv) {
   if (command == "random") return Random(argc, argv);
   if (command == "bench") return Bench(argc, argv);
   if (command == "exact") return Exact(argc, argv);
+  if (command == "simulate") return Checked(lab::SimulateCommand(argc, argv));
+  if (command == "tournament") return Checked(lab::TournamentCommand(argc, argv));
   return Usage();
 }
