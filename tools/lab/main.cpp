@@ -1,5 +1,5 @@
-// zantpig-lab: the game's solver and random source, and whole games through the program,
-// on the command line.
+// zantpig-lab: the game's solver and random source, whole games through the program and
+// the picture of the strategy, on the command line.
 //
 //   zantpig-lab solve [--dump FILE]   solve the tables, print sweeps, time and P(0, 0, 0)
 //   zantpig-lab random SEED COUNT     print COUNT values of the random source
@@ -7,6 +7,7 @@
 //   zantpig-lab exact                 compare the game's tables with the true optimum
 //   zantpig-lab simulate ...          whole games through the real program
 //   zantpig-lab tournament ...        every way of playing against every other
+//   zantpig-lab policy ...            the picture of the strategy, and where it differs
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,6 +33,7 @@ const char kUsage[] =
     "       zantpig-lab exact\n"
     "       zantpig-lab simulate PLAYER1 PLAYER2 [--games N] [--seed S] [--no-tables] [--csv]\n"
     "       zantpig-lab tournament [--games N] [--seed S] [--players LIST] [--opponents LIST]\n"
+    "       zantpig-lab policy [--out FILE.png] [--size WxH] [--diff]\n"
     "\n"
     "  solve   solve the win-probability tables as the game does; print the number of\n"
     "          sweeps, the time taken and P(0, 0, 0). --dump writes the probabilities\n"
@@ -53,7 +55,10 @@ const char kUsage[] =
     "          game on standard output, the summary on standard error.\n"
     "  tournament  every way of playing against every other and every level, N games\n"
     "          each (default 10000): Markdown tables of player 1's wins, measured and\n"
-    "          exact. LIST is comma-separated, e.g. hold:20,rule.\n";
+    "          exact. LIST is comma-separated, e.g. hold:20,rule.\n"
+    "  policy  --out: a PNG picture of where the game's table and the exact optimum hold,\n"
+    "          by own score, for a few opponent scores (default size 1200x960); --diff:\n"
+    "          list the states where they choose differently.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -236,5 +241,6 @@ int main(int argc, char **argv) {
   if (command == "exact") return Exact(argc, argv);
   if (command == "simulate") return Checked(lab::SimulateCommand(argc, argv));
   if (command == "tournament") return Checked(lab::TournamentCommand(argc, argv));
+  if (command == "policy") return Checked(lab::PolicyCommand(argc, argv));
   return Usage();
 }
