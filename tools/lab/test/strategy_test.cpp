@@ -16,13 +16,23 @@
 
 namespace {
 
+// Both solutions, solved once for all the tests here.
+const lab::Optimum &TheOptimum() {
+  static const lab::Optimum optimum = lab::SolveOptimum();
+  return optimum;
+}
+const std::vector<unsigned char> &TheTable() {
+  static const std::vector<unsigned char> table = lab::SolveGameTable();
+  return table;
+}
+
 // The optimum found by value iteration and the same decisions evaluated as a fixed way of
 // playing against themselves are two computations of one number: the chance that the
 // player who begins wins. A fixed way of playing against itself wins half the time with a
 // fair start, and the optimum never does worse than even against anything.
 TEST(Exact, OptimumAgreesWithItsOwnEvaluation) {
-  const lab::Optimum optimum = lab::SolveOptimum();
-  std::vector<unsigned char> table = lab::SolveGameTable();
+  const lab::Optimum &optimum = TheOptimum();
+  const std::vector<unsigned char> &table = TheTable();
   ASSERT_FALSE(table.empty());
   lab::Knowledge know;
   know.optimum = &optimum;
@@ -103,8 +113,9 @@ TEST(Picture, PngShowsTheTablesAtTheStatedSize) {
 
   const lab::PictureLayout layout = lab::LayoutPicture(1280, 1000);
   ASSERT_EQ(layout.opponents.at(0), 0);
-  std::vector<unsigned char> table = lab::SolveGameTable();
-  const lab::Optimum optimum = lab::SolveOptimum();
+  const std::vector<unsigned char> &table = TheTable();
+  const lab::Optimum &optimum = TheOptimum();
+  ASSERT_FALSE(table.empty());
   auto tableRolls = [](uint32_t c) { return c == lab::kRollColour || c == lab::kTableRollsColour; };
   auto tableHolds = [](uint32_t c) { return c == lab::kHoldColour || c == lab::kTableHoldsColour; };
   for (int k = 0; k < 20; k++) EXPECT_TRUE(tableRolls(CellColour(png, layout.Cell(0, 0, k)))) << k;
