@@ -113,8 +113,8 @@ std::string Describe(const Player &p) {
 int SimulateCommand(int argc, char **argv) {
   PlayArgs a;
   RunOptions options;
-  if (!ParsePlayArgs(argc, argv, &a) || a.rest.size() != 2 ||
-      !ParsePlayer(a.rest[0], false, &options.side[0]) ||
+  if (!ParsePlayArgs(argc, argv, &a) || a.rest.size() != 2 || !a.players.empty() ||
+      !a.opponents.empty() || !ParsePlayer(a.rest[0], false, &options.side[0]) ||
       !ParsePlayer(a.rest[1], true, &options.side[1])) {
     return 2;
   }
