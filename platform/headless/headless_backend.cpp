@@ -36,6 +36,7 @@ class Headless final : public BackendApi {
   SIZE screen{1024, 768};
   int cursorShape = 32512;
   bool cursorVisible = true;
+  bool drawsPixels = true;
 
   void *CreateSurface(const SurfaceInfo &info) override {
     auto s = std::make_unique<Surface>();
@@ -66,6 +67,7 @@ class Headless final : public BackendApi {
     }
   }
   bool NeedsPresent() override { return false; }
+  bool DrawsPixels() override { return drawsPixels; }
 
   bool PollEvent(InputEvent &ev) override {
     FireDue();
@@ -124,6 +126,7 @@ class Headless final : public BackendApi {
     screen = SIZE{1024, 768};
     cursorShape = 32512;
     cursorVisible = true;
+    drawsPixels = true;
   }
 
   Surface *Find(void *surface) {
@@ -344,6 +347,9 @@ bool Stuck() {
 }
 void SetDrawHook(std::function<void(HWND, RECT)> hook) {
   H().drawHook = std::move(hook);
+}
+void DrawPixels(bool on) {
+  H().drawsPixels = on;
 }
 
 int RunUntilIdle() {

@@ -69,6 +69,9 @@ class BackendApi {
   virtual void WarpPointer(int x, int y) = 0;
   // False when nobody looks at the pixels (headless): the layer then skips composing.
   virtual bool NeedsPresent() { return true; }
+  // False when nobody will read any pixel (headless, when the driver asks): drawing calls
+  // then check their arguments and answer as usual, but change no pixel.
+  virtual bool DrawsPixels() { return true; }
   // Something was drawn on a window's client area through a window DC (client
   // coordinates). Lets tests watch what is shown while the program computes or sleeps.
   virtual void WindowDrawn(HWND, const RECT &) {}

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "backend.h"
 #include "internal.h"
 
 namespace zp {
@@ -484,6 +485,7 @@ Image *TargetImage(DC *dc, RECT *allowed) {
   if (img && allowed) {
     *allowed = MakeRect(0, 0, img->w, img->h);
     if (dc->hasClip) *allowed = RectIntersect(*allowed, dc->clip);
+    if (!Backend().DrawsPixels()) *allowed = RECT{};  // every drawing call is clipped away
   }
   return img;
 }

@@ -1,12 +1,15 @@
-// zantpig-lab: the game's solver and random source on the command line.
+// zantpig-lab: the game's solver and random source, whole games through the program and
+// the picture of the strategy, on the command line.
 //
 //   zantpig-lab solve [--dump FILE]   solve the tables, print sweeps, time and P(0, 0, 0)
 //   zantpig-lab random SEED COUNT     print COUNT values of the random source
 //   zantpig-lab bench [RUNS]          time the plain loop against the game's solver
 //   zantpig-lab exact                 compare the game's tables with the true optimum
+//   zantpig-lab simulate ...          whole games through the real program
+//   zantpig-lab tournament ...        every way of playing against every other
+//   zantpig-lab policy ...            the picture of the strategy, and where it differs
 #include <algorithm>
 #include <chrono>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,16 +17,23 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
+#include "exact.h"
 #include "plain_solver.h"
 #include "zantpig.h"
 
 namespace {
+
+using lab::ParseNumber;
 
 const char kUsage[] =
     "usage: zantpig-lab solve [--dump FILE]\n"
     "       zantpig-lab random SEED COUNT\n"
     "       zantpig-lab bench [RUNS]\n"
     "       zantpig-lab exact\n"
+    "       zantpig-lab simulate PLAYER1 PLAYER2 [--games N] [--seed S] [--no-tables] [--csv]\n"
+    "       zantpig-lab tournament [--games N] [--seed S] [--players LIST] [--opponents LIST]\n"
+    "       zantpig-lab policy [--out FILE.png] [--size WxH] [--diff]\n"
     "\n"
     "  solve   solve the win-probability tables as the game does; print the number of\n"
     "          sweeps, the time taken and P(0, 0, 0). --dump writes the probabilities\n"
@@ -33,22 +43,31 @@ const char kUsage[] =
     "          RUNS times each (default 5); print the medians, their ratio, and whether\n"
     "          the tables are identical.\n"
     "  exact   solve to convergence in double precision and show how far the game's\n"
-    "          tables are from that optimum.\n";
+    "          tables are from that optimum.\n"
+    "  simulate  play whole games through the real program, headless: player 1 is played\n"
+    "          by the lab through the Roll and Hold buttons, player 2 by the lab as well\n"
+    "          or by the computer. Ways of playing: hold:N (hold at a turn total of N),\n"
+    "          rule (the 21/8/71 rule), table (the game's table, as Pro plays it), optimal\n"
+    "          (the exact optimum), random; player 2 may also be newbie, amateur or pro.\n"
+    "          --games N (default 1000); --seed S (default 1): each game's random source\n"
+    "          is seeded from S, so a run repeats; --no-tables: the program starts\n"
+    "          without its tables and Pro plays its fallback rule; --csv: one line per\n"
+    "          game on standard output, the summary on standard error.\n"
+    "  tournament  every way of playing against every other and every level, N games\n"
+    "          each (default 10000): Markdown tables of player 1's wins, measured and\n"
+    "          exact. LIST is comma-separated, e.g. hold:20,rule.\n"
+    "  policy  --out: a PNG picture of where the game's table and the exact optimum hold,\n"
+    "          by own score, for a few opponent scores (default size 1200x960); --diff:\n"
+    "          list the states where they choose differently.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
 }
 
-// Parses a whole decimal number in [0, max].
-bool ParseNumber(const char *text, unsigned long long max, unsigned long long *out) {
-  if (text == nullptr || *text < '0' || *text > '9') return false;
-  char *end = nullptr;
-  errno = 0;
-  unsigned long long value = std::strtoull(text, &end, 10);
-  if (errno != 0 || *end != '\0' || value > max) return false;
-  *out = value;
-  return true;
+// A command's exit code; a wrong command line also gets the usage.
+int Checked(int code) {
+  return code == 2 ? Usage() : code;
 }
 
 size_t TableSize() {
@@ -174,64 +193,36 @@ int Bench(int argc, char **argv) {
   return identical ? 0 : 1;
 }
 
-// The same game solved in double precision, sweeping in the same order until no value
-// moves any more: the true optimum, up to double rounding.
+// The game's tables beside the true optimum in double precision.
 int Exact(int argc, char **) {
   if (argc != 2) return Usage();
   if (!Tables()) return 1;
   TimeGameSolver();
+  auto start = std::chrono::steady_clock::now();
+  lab::Optimum o = lab::SolveOptimum();
+  double seconds = Seconds(start);
 
   const int g = goal;
-  std::vector<double> p(TableSize(), 0.0);
-  auto at = [&](int i, int j, int k) -> double {
-    if (i + k >= g) return 1.0;
-    if (j >= g) return 0.0;
-    return p[static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k];
-  };
-  int sweeps = 0;
-  double diffmax;
-  do {
-    diffmax = 0;
-    for (int i = g - 1; i >= 0; i--) {
-      for (int j = g - 1; j >= 0; j--) {
-        for (int k = 0; k < g - i; k++) {
-          double roll = 1 - at(j, i, 0);
-          for (int r = 2; r <= 6; r++) roll += at(i, j, k + r);
-          roll /= 6;
-          double hold = 1 - at(j, i + k, 0);
-          double &v = p[static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k];
-          double next = std::max(roll, hold);
-          diffmax = std::max(diffmax, std::fabs(next - v));
-          v = next;
-        }
-      }
-    }
-    sweeps++;
-  } while (diffmax > 1e-15 && sweeps < 100000);
-
   double largest = 0;
   int worstI = 0, worstJ = 0, worstK = 0;
   long differing = 0;
   for (int i = 0; i < g; i++) {
     for (int j = 0; j < g; j++) {
       for (int k = 0; k < g - i; k++) {
-        size_t n = static_cast<size_t>(i) * goal2 + static_cast<size_t>(j) * g + k;
-        double d = std::fabs(static_cast<double>(prob[n]) - p[n]);
+        size_t n = lab::StateIndex(i, j, k);
+        double d = std::fabs(static_cast<double>(prob[n]) - o.prob[n]);
         if (d > largest) {
           largest = d;
           worstI = i, worstJ = j, worstK = k;
         }
-        double roll = 1 - at(j, i, 0);
-        for (int r = 2; r <= 6; r++) roll += at(i, j, k + r);
-        roll /= 6;
-        double hold = 1 - at(j, i + k, 0);
-        if ((roll > hold ? 1 : 0) != option[n]) differing++;
+        if (o.roll[n] != option[n]) differing++;
       }
     }
   }
   std::printf("game solver:  %d sweeps in single precision, stop below 0.001\n", sweepcount);
-  std::printf("exact solver: %d sweeps in double precision, last change %.3g\n", sweeps, diffmax);
-  std::printf("P(0, 0, 0): game %.9f, exact %.9f\n", static_cast<double>(prob[0]), p[0]);
+  std::printf("exact solver: %ld passes over pairs of blocks in double precision, %.3f s\n",
+              o.iterations, seconds);
+  std::printf("P(0, 0, 0): game %.9f, exact %.9f\n", static_cast<double>(prob[0]), o.prob[0]);
   std::printf("largest difference of a probability: %.6f at (%d, %d, %d)\n", largest, worstI,
               worstJ, worstK);
   std::printf("states whose best action differs: %ld of %ld\n", differing,
@@ -248,5 +239,8 @@ int main(int argc, char **argv) {
   if (command == "random") return Random(argc, argv);
   if (command == "bench") return Bench(argc, argv);
   if (command == "exact") return Exact(argc, argv);
+  if (command == "simulate") return Checked(lab::SimulateCommand(argc, argv));
+  if (command == "tournament") return Checked(lab::TournamentCommand(argc, argv));
+  if (command == "policy") return Checked(lab::PolicyCommand(argc, argv));
   return Usage();
 }

@@ -59,6 +59,11 @@ bool Stuck();
 // changed part of its client area): a test can look at the screen while the program is
 // busy and no message is handled.
 void SetDrawHook(std::function<void(HWND, RECT)> hook);
+// With `on` false, drawing calls change no pixel of any window or bitmap and report nothing
+// drawn, though they check their arguments and return as usual (GetPixel and SetPixel
+// answer CLR_INVALID): for long runs in which nobody looks at the screen, such as the
+// lab's simulations. Reset() turns drawing back on.
+void DrawPixels(bool on);
 // For tests with their own loop: dispatches every queued message (including paints)
 // until the queue is empty and no input is pending. Returns the number dispatched.
 int RunUntilIdle();

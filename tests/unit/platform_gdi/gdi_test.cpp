@@ -693,4 +693,41 @@ TEST_F(Gdi, WindowDCDrawsOnTheClientAreaAndPaintDCsStayInTheirRectangle) {
   EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
 }
 
+// With pixels turned off every drawing call still answers for a good DC and fails for a bad
+// one, but neither a bitmap nor a window changes, and nothing is reported drawn; a reset
+// turns drawing back on.
+TEST_F(Gdi, WithoutPixelsDrawingCallsAnswerButChangeNothing) {
+  HWND hwnd = PlainWindow();
+  ASSERT_NE(hwnd, nullptr);
+  HDC mem = Surface(40, 30, RGB(1, 2, 3));
+  HDC src = Surface(40, 30, RGB(200, 100, 50));
+  HDC win = GetDC(hwnd);
+  RECT all{0, 0, 40, 30};
+  FillRect(win, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  int drawn = 0;
+  headless::SetDrawHook([&](HWND, RECT) { ++drawn; });
+
+  headless::DrawPixels(false);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  for (HDC dc : {mem, win}) {
+    EXPECT_TRUE(FillRect(dc, &all, red));
+    EXPECT_TRUE(BitBlt(dc, 0, 0, 40, 30, src, 0, 0, SRCCOPY));
+    EXPECT_TRUE(PatBlt(dc, 0, 0, 40, 30, WHITENESS));
+    EXPECT_TRUE(ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &all, "Roll", 4, nullptr));
+    EXPECT_TRUE(MoveToEx(dc, 0, 0, nullptr));
+    EXPECT_TRUE(LineTo(dc, 39, 29));
+    RECT box = all;
+    EXPECT_GT(DrawTextA(dc, "Hold", -1, &box, DT_CENTER), 0);
+  }
+  EXPECT_FALSE(FillRect(reinterpret_cast<HDC>(0x1234), &all, red));
+  EXPECT_EQ(drawn, 0);
+
+  headless::DrawPixels(true);
+  EXPECT_EQ(GetPixel(mem, 20, 15), RGB(1, 2, 3));
+  EXPECT_EQ(headless::ClientPixels(hwnd).At(20, 15), 0x000000u);
+  headless::Reset();
+  HDC again = Surface(4, 4, RGB(9, 8, 7));
+  EXPECT_EQ(GetPixel(again, 1, 1), RGB(9, 8, 7));
+}
+
 }  // namespace

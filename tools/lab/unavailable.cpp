@@ -1,0 +1,29 @@
+// The Windows lab: the commands that run the program headless or write PNG files need the
+// portable layer's headless back end and libpng, which the Windows build does not have.
+#include <cstdio>
+
+#include "commands.h"
+
+namespace lab {
+
+namespace {
+
+int Unavailable(const char *command) {
+  std::fprintf(stderr, "zantpig-lab: %s runs in the Linux build, on the headless back end\n",
+               command);
+  return 1;
+}
+
+}  // namespace
+
+int SimulateCommand(int, char **) {
+  return Unavailable("simulate");
+}
+int TournamentCommand(int, char **) {
+  return Unavailable("tournament");
+}
+int PolicyCommand(int, char **) {
+  return Unavailable("policy");
+}
+
+}  // namespace lab
