@@ -82,18 +82,13 @@ static float SolveBlock(int i, int j) {
   const float *holdzero = &kzero[j][i];  // holdzero[k] = P(j, i + k, 0)
   const double sixth = 1.0 / 6;
   float old[MAXGOAL + LANES + 6];
-  float renewed[MAXGOAL + LANES];
-  int roll[MAXGOAL + LANES];  // ints, so that the lanes are all four bytes wide
-  float change[MAXGOAL + LANES];
-  unsigned char actions8[MAXGOAL + LANES];
-  float largest[LANES];
+  float renewed[LANES], change[LANES], largest[LANES];
+  int roll[LANES];  // ints, so that the lanes are all four bytes wide
   float bust, rollprob, holdprob, diffmax;
   int k, l;
-  // The lanes run from k = 1 to just before `end`, a whole number of groups.
-  const int end = 1 + (n - 1 + LANES - 1) / LANES * LANES;
 
   memcpy(old, values, (size_t)n * sizeof(float));
-  for (k = n; k < n + LANES + 6; k++) old[k] = 1.0f;
+  for (k = n; k < n + LANES + 6; k++) old[k] = 1.0f;  // turn totals at the goal: a win
 
   // k = 0, which may renew the entry its own bust and hold terms read.
   bust = 1 - kzero[j][i];
@@ -104,14 +99,17 @@ static float SolveBlock(int i, int j) {
   rollprob = old[6] + rollprob;
   rollprob = (float)(rollprob * sixth);
   holdprob = 1 - holdzero[0];
-  renewed[0] = FMax(rollprob, holdprob);
-  roll[0] = rollprob > holdprob;
-  change[0] = fabsf(renewed[0] - old[0]);
-  kzero[i][j] = renewed[0];
+  values[0] = FMax(rollprob, holdprob);
+  actions[0] = (unsigned char)(rollprob > holdprob);
+  diffmax = fabsf(values[0] - old[0]);
+  kzero[i][j] = values[0];
 
-  // The rest of the block, LANES turn totals at a time. When j == i the bust term now
-  // reads the value just renewed.
+  // The rest of the block, LANES turn totals at a time: the lanes work in local arrays and
+  // then the group's states are copied into the tables (a last group may be partly past
+  // the end of the block; those lanes are not states). When j == i the bust term now reads
+  // the value just renewed.
   bust = 1 - kzero[j][i];
+  for (l = 0; l < LANES; l++) largest[l] = 0;
   for (k = 1; k < n; k += LANES) {
     for (l = 0; l < LANES; l++) {
       float r = old[k + l + 2] + bust;
@@ -122,27 +120,23 @@ static float SolveBlock(int i, int j) {
       r = (float)(r * sixth);
       float h = 1 - holdzero[k + l];
       float v = r > h ? r : h;
-      renewed[k + l] = v;
-      roll[k + l] = r > h;
-      change[k + l] = fabsf(v - old[k + l]);
+      renewed[l] = v;
+      roll[l] = r > h;
+      change[l] = fabsf(v - old[k + l]);
+    }
+    if (k + LANES <= n) {
+      for (l = 0; l < LANES; l++) largest[l] = FMax(largest[l], change[l]);
+      memcpy(values + k, renewed, sizeof renewed);
+      for (l = 0; l < LANES; l++) actions[k + l] = (unsigned char)roll[l];
+    } else {
+      for (l = 0; k + l < n; l++) {
+        diffmax = FMax(diffmax, change[l]);
+        values[k + l] = renewed[l];
+        actions[k + l] = (unsigned char)roll[l];
+      }
     }
   }
-
-  // Lanes past the end of the block are not states; their changes do not count.
-  for (k = n; k < end; k++) change[k] = 0;
-  for (l = 0; l < LANES; l++) largest[l] = 0;
-  for (k = 1; k < n; k += LANES) {
-    for (l = 0; l < LANES; l++) {
-      largest[l] = FMax(largest[l], change[k + l]);
-      actions8[k + l] = (unsigned char)roll[k + l];
-    }
-  }
-  diffmax = change[0];
   for (l = 0; l < LANES; l++) diffmax = FMax(diffmax, largest[l]);
-
-  memcpy(values, renewed, (size_t)n * sizeof(float));
-  actions[0] = (unsigned char)roll[0];
-  memcpy(actions + 1, actions8 + 1, (size_t)(n - 1));
   return diffmax;
 }
 
