@@ -97,26 +97,6 @@ void Idle(User &user) {
     headless::ClickCenter(scoretemp < user.holdAt ? g_hBWnd1 : g_hBWnd2);
 }
 
-// The header tiles as loaded from the program's resources, 0x00RRGGBB, 300 x 240.
-const std::vector<uint32_t> &HeaderTiles() {
-  static std::vector<uint32_t> px;
-  if (!px.empty()) return px;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = (HBITMAP)LoadImageA(GetModuleHandleA(nullptr), "ZANTPIGHEADERSBITMAP",
-                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  for (int y = 0; y < 240; ++y) {
-    for (int x = 0; x < 300; ++x) {
-      COLORREF c = GetPixel(dc, x, y);
-      px.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
-    }
-  }
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  return px;
-}
-
 }  // namespace
 
 State Snapshot() {
@@ -211,8 +191,26 @@ int CellMismatches(const RECT &cell, int x, int y, const char *text, COLORREF co
   return bad;
 }
 
+std::vector<uint32_t> ResourcePixels(const char *name, int w, int h) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap =
+      (HBITMAP)LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  std::vector<uint32_t> px;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      COLORREF c = GetPixel(dc, x, y);
+      px.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+    }
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return px;
+}
+
 int HeaderMismatches(int row) {
-  const std::vector<uint32_t> &tiles = HeaderTiles();
+  static const std::vector<uint32_t> tiles = ResourcePixels("ZANTPIGHEADERSBITMAP", 300, 240);
   headless::Pixels window = headless::ClientPixels(g_hWnd);
   if (tiles.size() != 300u * 240 || window.w < 600 || window.h < 400) return -1;
   int bad = 0;

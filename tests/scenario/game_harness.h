@@ -83,5 +83,7 @@ uint32_t ClientPixel(int x, int y);
 int CellMismatches(const RECT &cell, int x, int y, const char *text, COLORREF colour);
 // Pixels of the header band that differ from row `row` of the header tiles.
 int HeaderMismatches(int row);
+// A bitmap of the program's resources as 0x00RRGGBB rows, `w` x `h`.
+std::vector<uint32_t> ResourcePixels(const char *name, int w, int h);
 
 }  // namespace game

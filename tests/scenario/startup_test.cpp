@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "game_harness.h"
 #include "resource.h"
 #include "zant_headless.h"
 #include "zantpig.h"
@@ -34,27 +35,6 @@ HWND MessageBoxWindow() {
   return nullptr;
 }
 
-// The table-top picture of the resources, as 0x00RRGGBB rows.
-std::vector<uint32_t> TablePicture() {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = (HBITMAP)LoadImageA(GetModuleHandleA(nullptr), "ZANTPIGBITMAP", IMAGE_BITMAP, 0,
-                                       0, LR_CREATEDIBSECTION);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  std::vector<uint32_t> px;
-  for (int y = 0; y < 400; ++y) {
-    for (int x = 0; x < 300; ++x) {
-      COLORREF c = GetPixel(dc, x, y);
-      px.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
-    }
-  }
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return px;
-}
-
 // The busy look of a table-top pixel: red gone, green kept, blue cut to its high bits.
 uint32_t Tinted(uint32_t rgb) {
   return rgb & 0x00FFF0;
@@ -62,7 +42,7 @@ uint32_t Tinted(uint32_t rgb) {
 
 // How many pixels of the window's left half differ from the picture, plain or tinted.
 int LeftHalfMismatches(HWND hwnd, bool tinted) {
-  static const std::vector<uint32_t> table = TablePicture();
+  static const std::vector<uint32_t> table = game::ResourcePixels("ZANTPIGBITMAP", 300, 400);
   headless::Pixels p = headless::ClientPixels(hwnd);
   if (p.w < 300 || p.h < 400) return 300 * 400;
   int bad = 0;
