@@ -121,19 +121,19 @@ class Digits:
 
     def candidates(self, cell, values):
         """Those of values that the cell may show, as far as its picture and digits are known:
-        a known picture reads as its value, a known patch as its digit, and an unknown patch
-        is none of the digits already known."""
+        a known picture reads as its value and a known patch as its digit. An unknown patch may
+        be any digit: the smoothed edge of an italic neighbour can change a digit's patch, so
+        a digit seen before may come as a patch not seen before."""
         picture, patches = cell
         if picture in self.value:
             return [v for v in values if v == self.value[picture]]
-        known = set(self.digit.values())
         fits = []
         for v in values:
             text = str(v)
             if not patches or self.picture.get(v, picture) != picture:
                 continue
             if len(patches) == len(text) and not all(
-                    self.digit[p] == d if p in self.digit else d not in known for p, d in zip(patches, text)):
+                    self.digit[p] == d for p, d in zip(patches, text) if p in self.digit):
                 continue
             fits.append(v)
         return fits
