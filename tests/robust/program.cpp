@@ -73,7 +73,7 @@ std::string ClassOf(HWND hwnd) {
 }
 
 std::string TextOf(HWND hwnd) {
-  char text[512] = "";
+  char text[4096] = "";  // the rules and strategy texts are long
   GetWindowTextA(hwnd, text, sizeof text);
   return text;
 }

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "program.h"
+
 namespace game {
 namespace {
 
@@ -28,33 +30,6 @@ LRESULT CALLBACK Spy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   seen.steps[at].done = true;
   if (player && player->onStep) player->onStep(seen.steps[at]);
   return result;
-}
-
-std::string Text(HWND hwnd) {
-  char text[4096] = "";
-  GetWindowTextA(hwnd, text, sizeof text);
-  return text;
-}
-
-std::string ClassOf(HWND hwnd) {
-  char name[64] = "";
-  GetClassNameA(hwnd, name, sizeof name);
-  return name;
-}
-
-// Everything the game keeps between runs of the program in one process, as at start-up.
-void ResetGame() {
-  opponent = complevel = 0;
-  score[0] = score[1] = 0;
-  scoretemp = activeplayer = 0;
-  winner[0] = 0;
-  winner[1] = 1;
-  quitflag = 1;
-  okbutton = allocated = showprob = suggestion = 0;
-  computercount = computerlimit = 0;
-  oksplash = 0;
-  g_hWnd = nullptr;
-  g_hBWnd1 = g_hBWnd2 = g_hBWnd3 = nullptr;
 }
 
 // The user's default part in the opponent dialog: the seed, the choice, OK.
@@ -117,23 +92,20 @@ Log &Seen() {
 
 Box OpenBox() {
   Box box;
-  for (HWND h : headless::TopLevelWindows()) {
-    if (ClassOf(h) == "#32770") box.hwnd = h;
-  }
-  if (!box.hwnd) return box;
-  box.caption = Text(box.hwnd);
-  if (HWND text = GetDlgItem(box.hwnd, 0xFFFF)) box.text = Text(text);
+  std::vector<HWND> open = robust::OpenDialogs();
+  if (open.empty()) return box;
+  box.hwnd = open.back();
+  box.caption = robust::TextOf(box.hwnd);
+  if (HWND text = GetDlgItem(box.hwnd, 0xFFFF)) box.text = robust::TextOf(text);
   return box;
 }
 
 std::string DialogText(HWND dialog) {
-  return Text(headless::FindChild(dialog, "STATIC", nullptr));
+  return robust::TextOf(headless::FindChild(dialog, "STATIC", nullptr));
 }
 
 int Play(User &user) {
-  headless::Reset();
-  headless::ClearFailures();
-  ResetGame();
+  robust::FreshProcess();
   seen = Log{};
   gameProc = nullptr;
   lastBox = nullptr;

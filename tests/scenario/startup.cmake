@@ -2,6 +2,6 @@
 if(NOT WIN32)
   zant_add_gtest(startup_scenario LABEL scenario TIMEOUT 300
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup_test.cpp ${CMAKE_CURRENT_LIST_DIR}/game_harness.cpp
-    LIBS zantpig_game zant_platform_headless GTest::gtest_main)
+    LIBS zant_robust_program GTest::gtest_main)
   zant_add_resources(startup_scenario ${ZANT_RESOURCE_RC} ${ZANT_RESOURCE_FILES})
 endif()
