@@ -39,6 +39,10 @@ struct SurfaceInfo {
   RECT screenRect{};  // where the composed surface lies on the screen
   const char *title = "";
   bool decorated = false;  // the window manager draws a title bar and frame around it
+  // The window's styles, from which a back end tells a dialog's modal frame
+  // (WS_EX_DLGMODALFRAME) from a main window's (WS_MINIMIZEBOX, WS_SYSMENU).
+  DWORD style = 0;
+  DWORD exStyle = 0;
   void *ownerSurface = nullptr;
 };
 

@@ -306,6 +306,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     info.screenRect = SurfaceScreenRect(w);
     info.title = w->text.c_str();
     info.decorated = (dwStyle & WS_CAPTION) == WS_CAPTION;
+    info.style = dwStyle;
+    info.exStyle = dwExStyle;
     Window *owner = GetWnd(w->owner);
     info.ownerSurface = owner ? owner->surface : nullptr;
     w->surface = Backend().CreateSurface(info);
