@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "x11_display.h"
 
 namespace zp::sdl {
 
@@ -246,9 +247,17 @@ class SdlBackend final : public BackendApi {
     // As on Windows, an owned window (a dialog, a message box) has no taskbar button.
     Surface *owner = Find(info.ownerSurface);
     if (owner) flags |= SDL_WINDOW_SKIP_TASKBAR;
+    // A dialog or a message box has a modal frame: a title, a close box only with a system
+    // menu, no minimise or maximise box (the main window keeps the frame SDL asks for).
+    // The window manager is told that an owned one is a dialog, as Wine tells it.
+    bool modal = info.decorated && (info.exStyle & WS_EX_DLGMODALFRAME);
+    x11::ModalFrame modalFrame;
+    modalFrame.systemMenu = (info.style & WS_SYSMENU) != 0;
+    if (modal && owner) SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "_NET_WM_WINDOW_TYPE_DIALOG");
     std::string title = Utf8FromAnsi(info.title);
     SDL_Window *window =
         SDL_CreateWindow(title.c_str(), info.screenRect.left, info.screenRect.top, w, h, flags);
+    if (modal && owner) SDL_ResetHint(SDL_HINT_X11_WINDOW_TYPE);
     if (!window) {
       std::fprintf(stderr, "zant: cannot open a window: %s\n", SDL_GetError());
       return nullptr;
@@ -264,6 +273,7 @@ class SdlBackend final : public BackendApi {
       SDL_DestroyWindow(window);
       return nullptr;
     }
+    x11::WindowCreated(window, modal ? &modalFrame : nullptr);
     auto surface = std::make_unique<Surface>();
     surface->window = window;
     surface->windowId = SDL_GetWindowID(window);
@@ -279,6 +289,7 @@ class SdlBackend final : public BackendApi {
     if (!s) return;
     // Input already taken from SDL for this window has nowhere to go any more.
     std::erase_if(pending_, [s](const InputEvent &ev) { return ev.surface == s; });
+    x11::WindowDestroyed(s->window);
     SDL_DestroyWindow(s->window);  // and its framebuffer
     surfaces_.erase(s->windowId);
   }
@@ -381,6 +392,16 @@ class SdlBackend final : public BackendApi {
       return;
     }
     SDL_Event e;
+    if (x11::Attached()) {
+      // On X11 the back end waits on the display connection itself (x11_display.cpp says
+      // why SDL must not): what SDL has already read comes first.
+      if (SDL_PollEvent(&e)) {
+        Translate(e);
+        return;
+      }
+      x11::Wait(kWaitSliceMs);
+      return;
+    }
     if (SDL_WaitEventTimeout(&e, kWaitSliceMs)) Translate(e);
   }
 
@@ -475,6 +496,7 @@ class SdlBackend final : public BackendApi {
       failed_ = true;
       return false;
     }
+    if (driver && std::strcmp(driver, "x11") == 0) x11::Start();
     SDL_StartTextInput();
     started_ = true;
     return true;
@@ -486,6 +508,7 @@ class SdlBackend final : public BackendApi {
     if (started_) {
       for (auto &[shape, cursor] : cursors_) SDL_FreeCursor(cursor);
       cursors_.clear();
+      x11::Stop();
       SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
     started_ = false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -458,6 +459,68 @@ TEST_F(SdlBackendTest, NoDisplayMeansNoSurface) {
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
   if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
   EXPECT_NE(Backend().CreateSurface(info), nullptr) << "the dummy driver, asked for by name";
+}
+
+}  // namespace
+
+// Xlib's names (None, Window, ...) clash with the layer's, so X comes in only here.
+#include <X11/Xlib.h>
+
+#include "x11_display.h"
+
+namespace {
+
+int g_forwarded = 0;
+
+int CountingHandler(Display *, XErrorEvent *) {
+  ++g_forwarded;
+  return 0;
+}
+
+// The X error handler the back end installs: an error about a window the program has
+// already destroyed (a request that raced with the window's end on the server) is logged
+// once and ignored, where Xlib's default handler would end the program; every other error
+// reaches the handler that was there before, which SDL installs and which ends the program.
+TEST(SdlX11Errors, OnlyErrorsAboutClosedWindowsAreIgnored) {
+  XErrorHandler before = XSetErrorHandler(CountingHandler);
+  zp::x11::Start();
+  XErrorHandler guard = XSetErrorHandler(nullptr);
+  XSetErrorHandler(guard);
+  ASSERT_NE(guard, CountingHandler) << "no handler of the back end's own";
+
+  const unsigned long closed = 0x400123, open = 0x400127;
+  zp::x11::NoteDestroyed(closed);
+  struct Case {
+    unsigned char code;
+    unsigned long window;
+    bool forwarded;
+  };
+  const Case cases[] = {
+      {BadWindow, closed, false},    // a wake-up sent to a dialog just closed
+      {BadDrawable, closed, false},  // a picture put into it
+      {BadWindow, closed, false},    // again: not logged again
+      {BadWindow, open, true},       // not one we destroyed
+      {BadValue, closed, true},      // not about the window being gone
+      {BadMatch, closed, true},
+  };
+  testing::internal::CaptureStderr();
+  for (const Case &c : cases) {
+    XErrorEvent e{};
+    e.type = 0;
+    e.resourceid = c.window;
+    e.error_code = c.code;
+    e.request_code = 25;  // X_SendEvent
+    g_forwarded = 0;
+    EXPECT_EQ(guard(nullptr, &e), 0);
+    EXPECT_EQ(g_forwarded, c.forwarded ? 1 : 0)
+        << "error " << int(c.code) << " about window " << std::hex << c.window;
+  }
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("0x400123"), std::string::npos) << log;
+
+  zp::x11::Stop();
+  EXPECT_EQ(XSetErrorHandler(before), CountingHandler) << "the handler before is back";
 }
 
 }  // namespace

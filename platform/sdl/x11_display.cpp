@@ -1,0 +1,133 @@
+// SDL's X11 connection, as the back end uses it beneath SDL.
+//
+// Why the back end waits for input itself: SDL_WaitEventTimeout wakes itself up by sending
+// a client message to one of the program's shown windows over a second connection to the
+// X server, whenever an event arrives while it waits. The server handles the requests of
+// the two connections in an order of its own. When the program destroys that window on the
+// main connection (a dialog or a pop-up menu closing) before the server has read the
+// message, the message earns a BadWindow error, and Xlib's default handler ends the
+// process. On an idle machine the server reads the message first; on a busy one it often
+// does not. So the back end never asks SDL to wait: it waits on the main connection's
+// socket, then lets SDL read what came. SDL sends no wake-up message then.
+//
+// The error handler is the second line of defence: a request about a window of ours that
+// is already gone cannot end the program, whoever made it.
+#include "x11_display.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+namespace zp::x11 {
+namespace {
+
+Display *g_display = nullptr;  // SDL's main connection, once a window was made on it
+
+// The X ids of the windows destroyed most recently. An error about one of them comes
+// from a request that was on its way when the window went; ids are not reused by Xlib.
+std::deque<unsigned long> g_gone;
+constexpr size_t kGoneKept = 4096;
+
+XErrorHandler g_previous = nullptr;
+bool g_guarding = false;
+unsigned long g_ignored = 0;
+
+Window XWindowOf(SDL_Window *window, Display **display) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  if (display) *display = info.info.x11.display;
+  return info.info.x11.window;
+}
+
+int OnXError(Display *display, XErrorEvent *error) {
+  bool aboutGone = (error->error_code == BadWindow || error->error_code == BadDrawable) &&
+                   std::find(g_gone.begin(), g_gone.end(), error->resourceid) != g_gone.end();
+  if (!aboutGone) return g_previous ? g_previous(display, error) : 0;
+  if (g_ignored++ == 0) {
+    std::fprintf(stderr,
+                 "zant: ignored an X error about window 0x%lx, already closed "
+                 "(error %d, request %d); further ones are ignored silently\n",
+                 error->resourceid, error->error_code, error->request_code);
+  }
+  return 0;
+}
+
+// Motif's window manager hints, which window managers read for the buttons and the frame
+// of a window (functions: what it may do; decorations: what is drawn).
+struct MotifHints {
+  unsigned long flags;
+  unsigned long functions;
+  unsigned long decorations;
+  long inputMode;
+  unsigned long status;
+};
+constexpr unsigned long kMotifFunctions = 1 << 0, kMotifDecorations = 1 << 1;
+constexpr unsigned long kFuncMove = 1 << 2, kFuncClose = 1 << 5;
+constexpr unsigned long kDecorBorder = 1 << 1, kDecorTitle = 1 << 3, kDecorMenu = 1 << 4;
+
+void AskForModalFrame(Display *display, Window window, const ModalFrame &frame) {
+  MotifHints hints{kMotifFunctions | kMotifDecorations, kFuncMove, kDecorBorder | kDecorTitle, 0,
+                   0};
+  if (frame.systemMenu) {
+    hints.functions |= kFuncClose;
+    hints.decorations |= kDecorMenu;
+  }
+  Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(display, window, motif, motif, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char *>(&hints), sizeof hints / sizeof(long));
+}
+
+}  // namespace
+
+void WindowCreated(SDL_Window *window, const ModalFrame *modalFrame) {
+  Display *display = nullptr;
+  Window xwindow = XWindowOf(window, &display);
+  if (!xwindow) return;
+  if (!g_display) g_display = display;
+  if (modalFrame) AskForModalFrame(display, xwindow, *modalFrame);
+}
+
+void WindowDestroyed(SDL_Window *window) {
+  if (Window xwindow = XWindowOf(window, nullptr)) NoteDestroyed(xwindow);
+}
+
+void NoteDestroyed(unsigned long windowId) {
+  g_gone.push_back(windowId);
+  if (g_gone.size() > kGoneKept) g_gone.pop_front();
+}
+
+bool Attached() {
+  return g_display != nullptr;
+}
+
+void Wait(int timeoutMs) {
+  if (!g_display) return;
+  // Xlib may hold events it read off the socket while it waited for a reply to another
+  // request: those would not wake a wait on the socket. The flush sends what is queued.
+  if (XEventsQueued(g_display, QueuedAfterFlush) > 0) return;
+  pollfd watch{ConnectionNumber(g_display), POLLIN, 0};
+  poll(&watch, 1, timeoutMs);  // a signal ends the wait early, as input would
+}
+
+void Start() {
+  if (g_guarding) return;
+  g_previous = XSetErrorHandler(OnXError);
+  g_guarding = true;
+}
+
+void Stop() {
+  g_display = nullptr;  // SDL closes its connection next
+  if (!g_guarding) return;
+  XSetErrorHandler(g_previous);
+  g_previous = nullptr;
+  g_guarding = false;
+}
+
+}  // namespace zp::x11
