@@ -323,6 +323,14 @@ void CloseFromFrame(HWND top) {
   ev.surface = w->surface;
   H().Push(ev);
 }
+void ActivateFromFrame(HWND top) {
+  Window *w = GetWnd(top);
+  if (!w || !w->surface) return;
+  InputEvent ev;
+  ev.type = InputEvent::Activate;
+  ev.surface = w->surface;
+  H().Push(ev);
+}
 void DragTo(HWND top, int x, int y) {
   Window *w = GetWnd(top);
   if (!w || !w->surface) return;

@@ -611,6 +611,9 @@ class SdlBackend final : public BackendApi {
           ev.x = e.window.data1;
           ev.y = e.window.data2;
           Push(ev, s, e.window.timestamp);
+        } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+          ev.type = InputEvent::Activate;
+          Push(ev, s, e.window.timestamp);
         } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
                    e.window.event == SDL_WINDOWEVENT_SHOWN) {
           // The layer shows the whole surface again.

@@ -18,10 +18,11 @@ struct InputEvent {
     MouseUp,
     KeyDown,  // vk: the virtual-key code
     KeyUp,
-    Char,    // ch: the character a key press produced
-    Close,   // the window manager's close button on the surface
-    Expose,  // the surface must be shown again (rect in surface coordinates)
-    Moved,   // the window manager moved the surface: x, y is its new top-left on the screen
+    Char,      // ch: the character a key press produced
+    Close,     // the window manager's close button on the surface
+    Expose,    // the surface must be shown again (rect in surface coordinates)
+    Moved,     // the window manager moved the surface: x, y is its new top-left on the screen
+    Activate,  // the window manager gave the surface the keyboard focus
   };
   Type type = None;
   void *surface = nullptr;

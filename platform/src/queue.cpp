@@ -168,6 +168,14 @@ void ConvertEvent(const InputEvent &ev) {
     case InputEvent::Moved:
       if (top) MovedByUser(top, POINT{ev.x, ev.y});
       break;
+    case InputEvent::Activate:
+      // The user chose a window through the window manager (its title bar, a task list):
+      // it becomes the active window, as a click inside it makes it, and the keyboard
+      // follows. Windows without a title bar (pop-up menus, the splash) are not chosen so.
+      if (top && top->Enabled() && (top->style & WS_CAPTION) == WS_CAPTION &&
+          Thread().active != top->hwnd)
+        SetActiveWindow(top->hwnd);
+      break;
     default:
       break;
   }

@@ -346,7 +346,8 @@ TEST_F(SdlBackendTest, KeysTextAndWindowEvents) {
   PushKey(SDL_KEYDOWN, id, SDLK_RETURN, KMOD_LCTRL);
   PushKey(SDL_KEYDOWN, id, SDLK_LGUI);  // unknown to the layer: nothing
   PushWindowEvent(id, SDL_WINDOWEVENT_MOVED, 250, 120);
-  PushWindowEvent(id, SDL_WINDOWEVENT_FOCUS_GAINED);  // nothing the layer needs
+  PushWindowEvent(id, SDL_WINDOWEVENT_FOCUS_GAINED);  // chosen through the window manager
+  PushWindowEvent(id, SDL_WINDOWEVENT_FOCUS_LOST);    // nothing the layer needs
   PushWindowEvent(id, SDL_WINDOWEVENT_CLOSE);
   SDL_Event quit{};
   quit.type = SDL_QUIT;  // closing goes through the window's Close only
@@ -362,7 +363,7 @@ TEST_F(SdlBackendTest, KeysTextAndWindowEvents) {
       {InputEvent::Char, 0, '\xe9'},       {InputEvent::KeyUp, 'R', 0},
       {InputEvent::KeyDown, VK_RETURN, 0}, {InputEvent::Char, 0, '\r'},
       {InputEvent::KeyDown, VK_RETURN, 0}, {InputEvent::Moved, 0, 0},
-      {InputEvent::Close, 0, 0},
+      {InputEvent::Activate, 0, 0},        {InputEvent::Close, 0, 0},
   };
   std::vector<InputEvent> got = Drain();
   ASSERT_EQ(got.size(), std::size(want));

@@ -31,17 +31,20 @@ void SetTickStep(unsigned calls);
 void MouseMove(HWND hwnd, int x, int y);
 void MouseDown(HWND hwnd, int x, int y);
 void MouseUp(HWND hwnd, int x, int y);
-void Click(HWND hwnd, int x, int y);       // press and release
-void ClickCenter(HWND hwnd);               // click the middle of a window (a button)
+void Click(HWND hwnd, int x, int y);  // press and release
+void ClickCenter(HWND hwnd);          // click the middle of a window (a button)
 // A click on a top-level window's menu bar, at a point in the bar (window-relative: x from
 // the left of the bar, y from its top).
 void ClickMenuBar(HWND top, int x, int y);
 void KeyDown(UINT vk);
 void KeyUp(UINT vk);
-void Key(UINT vk);                         // press and release (with its WM_CHAR)
-void KeyWith(UINT modifierVk, UINT vk);    // e.g. KeyWith(VK_SHIFT, 'N')
+void Key(UINT vk);                       // press and release (with its WM_CHAR)
+void KeyWith(UINT modifierVk, UINT vk);  // e.g. KeyWith(VK_SHIFT, 'N')
 // The window manager's close button of a top-level window.
 void CloseFromFrame(HWND top);
+// The user chooses a top-level window through the window manager (a click on its title
+// bar, a task list): it gets the keyboard focus.
+void ActivateFromFrame(HWND top);
 // The user drags a top-level window so that its window rectangle starts at (x, y).
 void DragTo(HWND top, int x, int y);
 // Input that arrives at a virtual time, e.g. while the program sleeps. The event is
