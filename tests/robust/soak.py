@@ -1,0 +1,544 @@
+#!/usr/bin/env python3
+"""The real program in real windows, under a real window manager, on a busy machine: a
+seeded random stream of what a player does, for as long as asked.
+
+Usage: soak.py [--minutes M] [--seed S] --splash <splash.bmp> --out <folder> -- <command...>
+
+The program runs on a virtual display of its own with openbox managing its windows and two
+busy processes beside it. Each step is one thing a player does: a click on Roll, Hold or
+Quit, on a title of the menu bar or an item of its pop-up, on a control of an open dialog or
+message box; a key (the accelerators, Enter, Escape, Tab, Space, arrows); a window dragged
+by its title bar; a New Game against a chosen opponent; now and then a close through the
+frame. After every step the program must be alive with nothing on its standard error;
+every few steps it must still answer (the key A opens About within a few seconds, Enter
+closes it). When its window goes (a close, or Exit from the key Escape), the splash must
+show and the program must end with code 0; then the next run starts.
+
+The same script serves the Windows build under Wine (the command starts with wine-run): its
+windows then get a prefix of their own in which Wine lets the window manager frame them.
+
+A failure prints the seed and the last steps, and keeps the last screenshots in the folder.
+"""
+import argparse
+import collections
+import os
+import random
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from game_play_e2e import (OPPONENT, RULES, START_ORDER, STRATEGY, buttons_in,  # noqa: E402
+                           menu_titles, read_bmp)
+from run_game import Shot  # noqa: E402
+from xvfb import start_display, stop_display  # noqa: E402
+
+TITLE = "Zant Pig"
+CLIENT_W, CLIENT_H = 600, 400
+BUTTONS = {"Roll": (362, 357), "Hold": (449, 357), "Quit": (536, 357)}
+OPPONENTS = ("Human", "Newbie", "Amateur", "Pro")
+KEYS = ["n", "r", "o", "p", "s", "a", "Escape", "Return", "Return", "Escape", "Tab", "Tab",
+        "space", "Up", "Down", "Left", "Right"]
+RING = 6  # screenshots kept of the last steps
+
+
+class Failed(Exception):
+    pass
+
+
+class Ended(Exception):
+    """The program's main window went: the run is over (checked by the caller)."""
+
+
+class Display:
+    """The virtual screen, its window manager and what is on it."""
+
+    def __init__(self, busy):
+        self.xvfb, self.name = start_display()
+        self.env = dict(os.environ, DISPLAY=self.name)
+        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 20
+        while "window id" not in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"):
+            if time.time() > deadline or self.wm.poll() is not None:
+                raise Failed("openbox did not start")
+            time.sleep(0.1)
+        self.busy = [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(busy)]
+
+    def close(self):
+        for p in self.busy:
+            p.kill()
+            p.wait()
+        self.wm.terminate()
+        try:
+            self.wm.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.wm.kill()
+        stop_display(self.xvfb)
+
+    def run(self, *args, timeout=10):
+        """What a command printed; nothing when it did not finish in time (an xdotool that
+        waits for a window that never comes)."""
+        try:
+            return subprocess.run([str(a) for a in args], env=self.env, capture_output=True,
+                                  text=True, timeout=timeout).stdout
+        except subprocess.TimeoutExpired:
+            return ""
+
+    def xdo(self, *args):
+        return self.run("xdotool", *args)
+
+    def info(self, window):
+        """(name, x, y, w, h, viewable) of a window's client area, or None when it is gone."""
+        out = self.run("xwininfo", "-id", window)
+        if "Map State" not in out:
+            return None
+        values, name = {}, ""
+        for line in out.splitlines():
+            line = line.strip()
+            if line.startswith("xwininfo: Window id:"):
+                name = line.split('"', 1)[1].rsplit('"', 1)[0] if '"' in line else ""
+            elif ":" in line:
+                key, value = line.split(":", 1)
+                values[key.strip()] = value.strip()
+        return (name, int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]), values["Map State"] == "IsViewable")
+
+    def windows(self):
+        """The windows openbox manages that are on the screen: {id: (name, x, y, w, h)}."""
+        out = self.run("xprop", "-root", "_NET_CLIENT_LIST")
+        ids = [w.strip() for w in out.split("#", 1)[1].split(",")] if "#" in out else []
+        found = {}
+        for w in ids:
+            got = self.info(w)
+            if got and got[5]:
+                found[w] = got[:5]
+        return found
+
+    def extents(self, window):
+        """The frame openbox draws around a window: (left, right, top, bottom)."""
+        out = self.run("xprop", "-id", window, "_NET_FRAME_EXTENTS")
+        if "=" not in out:
+            return (0, 0, 0, 0)
+        return tuple(int(v) for v in out.split("=", 1)[1].split(","))
+
+    def shot(self, path):
+        subprocess.run(["import", "-display", self.name, "-window", "root", "-depth", "8", path],
+                       check=True)
+        return Shot(path)
+
+    def click(self, x, y, button=1):
+        self.xdo("mousemove", int(x), int(y))
+        time.sleep(0.03)
+        self.xdo("click", button)
+
+    def key(self, name, window=None):
+        """A key press, to the window given (made the active one first) or to whichever has
+        the keyboard focus."""
+        if window:
+            self.run("xdotool", "windowactivate", "--sync", window, timeout=2)
+        self.xdo("key", name)
+
+    def drag(self, x0, y0, x1, y1):
+        self.xdo("mousemove", int(x0), int(y0))
+        time.sleep(0.1)
+        self.xdo("mousedown", 1)
+        time.sleep(0.15)  # the window manager takes the press before the pointer moves on
+        for i in range(1, 9):
+            self.xdo("mousemove", int(x0 + (x1 - x0) * i / 8), int(y0 + (y1 - y0) * i / 8))
+            time.sleep(0.04)
+        time.sleep(0.1)
+        self.xdo("mouseup", 1)
+
+
+class Soak:
+    def __init__(self, args, display):
+        self.args, self.d = args, display
+        self.rng = random.Random(args.seed)
+        self.history = collections.deque(maxlen=25)
+        self.counts = collections.Counter()
+        self.ring = collections.deque()
+        self.proc = self.main = self.titles = None
+        self.splash = read_bmp(args.splash)
+        self.wine = os.path.basename(args.command[0]).startswith("wine-run")
+        self.env = dict(display.env)
+        if self.wine:
+            self.prepare_wine()
+
+    # --- Runs of the program ------------------------------------------------------------
+    def prepare_wine(self):
+        """A Wine prefix of the soak's own, in which the window manager frames Wine's
+        windows (the tests' prefix has Wine manage them itself, for want of one)."""
+        prefix = os.path.join(os.path.dirname(os.path.abspath(self.args.command[0])),
+                              "wineprefix-wm")
+        self.env["ZANT_WINEPREFIX"] = prefix
+        if not os.path.exists(os.path.join(prefix, ".zant-wm")):
+            subprocess.run([self.args.command[0], "--init"], env=self.env, check=True)
+            subprocess.run([self.args.command[0], "reg", "add", r"HKCU\Software\Wine\X11 Driver",
+                            "/v", "Managed", "/t", "REG_SZ", "/d", "Y", "/f"], env=self.env,
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            open(os.path.join(prefix, ".zant-wm"), "w").close()
+
+    def start(self):
+        self.counts["runs"] += 1
+        self.err_path = os.path.join(self.args.out, "stderr.txt")
+        self.err = open(self.err_path, "w")
+        self.proc = subprocess.Popen(self.args.command, env=self.env, stdout=subprocess.DEVNULL,
+                                     stderr=self.err)
+        self.note(f"run {self.counts['runs']} started")
+        deadline = time.time() + (90 if self.wine else 30)
+        while True:
+            self.alive()
+            mains = [w for w, (name, x, y, width, height) in self.d.windows().items()
+                     if name == TITLE and width == CLIENT_W and height > CLIENT_H]
+            if mains:
+                self.main = mains[0]
+                break
+            if time.time() > deadline:
+                raise Failed("the main window did not appear")
+            time.sleep(0.2)
+        self.titles = None
+
+    def alive(self):
+        if self.proc.poll() is not None:
+            raise Failed(f"the program ended with code {self.proc.returncode}")
+        self.err.flush()
+        if os.path.getsize(self.err_path):
+            raise Failed("the program wrote to its standard error:\n" +
+                         open(self.err_path, errors="replace").read()[-2000:])
+
+    def ending(self, why):
+        """The main window has gone: the splash must show, and the program end with 0."""
+        self.note(f"the main window went ({why})")
+        deadline, seen = time.time() + (30 if self.wine else 10), False
+        while not seen and time.time() < deadline and self.proc.poll() is None:
+            seen = self.splash_shown()
+        try:
+            code = self.proc.wait(timeout=max(deadline - time.time(), 0) + 20)
+        except subprocess.TimeoutExpired:
+            raise Failed("the program did not end after its window went")
+        self.err.close()
+        if os.path.getsize(self.err_path):
+            raise Failed("the program wrote to its standard error:\n" +
+                         open(self.err_path, errors="replace").read()[-2000:])
+        if code != 0:
+            raise Failed(f"the program ended with code {code} after its window went")
+        if not seen:
+            raise Failed("the splash was not seen after the main window went")
+        self.counts[why] += 1
+        self.proc = self.main = None
+
+    def splash_shown(self):
+        """The splash picture, drawn one to one, in the middle of the screen."""
+        shot = self.d.shot(os.path.join(self.args.out, "splash.ppm"))
+        w, h, rows = self.splash
+        x0, y0 = (shot.w - w) // 2, (shot.h - h) // 2
+        same = sum(1 for y in range(0, h, 8)
+                   if shot.px[((y0 + y) * shot.w + x0) * 3:((y0 + y) * shot.w + x0 + w) * 3] == rows[y])
+        return same * 8 >= h * 9 // 10
+
+    # --- What is on the screen ----------------------------------------------------------
+    def where(self):
+        """The main window's client area on the screen; Ended when it has gone."""
+        got = self.d.info(self.main)
+        if not got or not got[5]:
+            raise Ended()
+        _, x, y, w, h, _ = got
+        return x + w - CLIENT_W, y + h - CLIENT_H
+
+    def others(self):
+        return {w: v for w, v in self.d.windows().items() if w != self.main}
+
+    def menu(self):
+        """The titles of the menu bar, found once a run on a screenshot."""
+        if not self.titles:
+            ox, oy = self.where()
+            board = type("Board", (), {})()
+            board.shot, board.ox, board.oy = self.d.shot(os.path.join(self.args.out, "menu.ppm")), ox, oy
+            self.titles = [((a + b) // 2 - ox) for a, b in menu_titles(board)]
+            if len(self.titles) != 5:
+                self.titles = None
+                return [44, 120, 182, 244, 309]  # maybe covered by a dialog: look again later
+        return self.titles
+
+    # --- Steps ----------------------------------------------------------------------------
+    def note(self, text):
+        self.history.append(f"{time.strftime('%H:%M:%S')} {text}")
+
+    def step(self):
+        kinds = [(self.button, 30), (self.menu_title, 8), (self.menu_item, 6), (self.dialog_control, 20),
+                 (self.a_key, 20), (self.move, 4), (self.new_game, 6), (self.frame_close, 1)]
+        choice = self.rng.choices([k for k, _ in kinds], [w for _, w in kinds])[0]
+        choice()
+        self.counts["steps"] += 1
+
+    def button(self):
+        name = self.rng.choice(["Roll"] * 6 + ["Hold"] * 3 + ["Quit"])
+        ox, oy = self.where()
+        self.note(f"click {name}")
+        self.d.click(ox + BUTTONS[name][0], oy + BUTTONS[name][1])
+
+    def menu_title(self):
+        titles = self.menu()
+        i = self.rng.randrange(len(titles))
+        ox, oy = self.where()
+        twice = self.rng.random() < 0.4
+        self.note(f"click menu title {i + 1}" + (" twice" if twice else ""))
+        self.d.click(ox + titles[i], oy - 10)
+        if twice:
+            time.sleep(0.2)
+            self.d.click(ox + titles[i], oy - 10)
+
+    def menu_item(self):
+        """The Strategy pop-up, and one of its three items."""
+        titles = self.menu()
+        ox, oy = self.where()
+        i = self.rng.randrange(3)
+        self.note(f"Strategy pop-up, item {i + 1}")
+        self.d.click(ox + titles[2], oy - 10)
+        time.sleep(0.3)
+        self.d.click(ox + titles[2] + 20, oy + 11 + 18 * i)
+
+    def dialog_control(self):
+        """A click on a control of an open dialog or message box."""
+        others = self.others()
+        if not others:
+            return self.button()
+        window = self.rng.choice(sorted(others))
+        name, x, y, w, h = others[window]
+        template = {"Select Your Opponent": OPPONENT, "Start Order": START_ORDER}.get(name)
+        if name == "" and w > 250 and h > 250:
+            template = RULES if w < h else STRATEGY
+        if template:
+            control = self.rng.choice([k for k in template if k not in ("size", "text", "lines")])
+            cx, cy, cw, ch = template[control]
+            tw, th = template["size"]
+            px, py = x + (cx + cw / 2) * w / tw, y + (cy + ch / 2) * h / th
+            self.note(f"click {control} in {name or 'a dialog'}")
+        else:
+            # A message box: one of its buttons, found on the screen, or anywhere in it.
+            shot = self.d.shot(os.path.join(self.args.out, "box.ppm"))
+            found = buttons_in(shot, (x, y + h // 2, x + w, y + h))
+            if found and self.rng.random() < 0.8:
+                px, py = self.rng.choice(found)
+                self.note(f"click a button of box '{name}'")
+            else:
+                px, py = x + self.rng.randrange(w), y + self.rng.randrange(h)
+                self.note(f"click in box '{name}' at {px - x},{py - y}")
+        self.d.click(px, py)
+
+    def a_key(self):
+        key = self.rng.choice(KEYS)
+        self.note(f"key {key}")
+        self.d.key(key)
+
+    def move(self):
+        """A window dragged by its title bar, somewhere else on the screen."""
+        windows = {w: v for w, v in self.d.windows().items() if v[0]}  # those with a title
+        if not windows:
+            return
+        window = self.rng.choice(sorted(windows))
+        name, x, y, w, h = windows[window]
+        top = self.d.extents(window)[2]
+        if top < 10:
+            return
+        tx, ty = x + w // 3, y - top // 2
+        nx = self.rng.randrange(20, max(21, 1024 - w - 20))
+        ny = self.rng.randrange(top + 5, max(top + 6, 768 - h - 10))
+        self.note(f"drag '{name}' from {x},{y} to {nx},{ny}")
+        self.d.drag(tx, ty, tx + nx - x, ty + ny - y)
+
+    def wait_window(self, name, seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            self.where()
+            for w, v in self.others().items():
+                if v[0] == name:
+                    return w, v
+            time.sleep(0.1)
+        return None, None
+
+    def new_game(self):
+        """New Game against a chosen opponent, both dialogs answered with clicks."""
+        opponent = self.rng.choice(OPPONENTS)
+        self.note(f"new game against {opponent}")
+        self.d.key("n", self.main)
+        window, got = self.wait_window("Select Your Opponent", 4)
+        if not window:
+            self.note("  (no opponent dialog: a game runs, or a box is open)")
+            return
+        for control in (["Human"] if opponent == "Human" else ["Computer", opponent]) + ["OK"]:
+            name, x, y, w, h = self.d.info(window)[:5] if self.d.info(window) else (None,) * 5
+            if name is None:
+                return
+            cx, cy, cw, ch = OPPONENT[control]
+            self.d.click(x + (cx + cw / 2) * w / 152, y + (cy + ch / 2) * h / 112)
+            time.sleep(0.15)
+        window, got = self.wait_window("Start Order", 6)
+        if not window:
+            self.note("  (no start-order dialog)")
+            return
+        name, x, y, w, h = got
+        cx, cy, cw, ch = START_ORDER["Roll"]
+        self.d.click(x + (cx + cw / 2) * w / 136, y + (cy + ch / 2) * h / 80)
+        self.counts["games"] += 1
+        self.counts["games against " + opponent] += 1
+
+    def frame_close(self):
+        got = self.d.info(self.main)
+        if not got:
+            raise Ended()
+        _, x, y, w, h, _ = got
+        left, right, top, bottom = self.d.extents(self.main)
+        self.note("close through the frame")
+        self.d.click(x + w + right - 11, y - top // 2 - 1)
+        deadline = time.time() + (20 if self.wine else 8)
+        while time.time() < deadline:
+            self.where()  # Ended once the window goes
+            time.sleep(0.1)
+        self.note("  (the close was refused: a dialog is open)")
+
+    # --- Does it still answer? ------------------------------------------------------------
+    def answers(self):
+        """Every dialog and box closed, then the key A opens About and Enter closes it."""
+        deadline = time.time() + (90 if self.wine else 30)
+        while time.time() < deadline:
+            self.close_all()
+            self.note("answer check: key A")
+            self.d.key("a", self.main)
+            about, _ = self.wait_window("About", 3)
+            if about:
+                self.d.key("Return", about)
+                if self.wait_gone(about, 5):
+                    self.counts["answered"] += 1
+                    return
+        raise Failed("the game did not answer: no About box for the key A, or it did not close")
+
+    def wait_gone(self, window, seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if window not in self.others():
+                return True
+            self.where()
+            time.sleep(0.1)
+        return False
+
+    def close_all(self):
+        """Closes what is open over the main window, the one opened last first: dialogs and
+        boxes opened from one another run nested loops, and only the innermost one takes
+        Enter and Escape (as on Windows); a click on a button works in any of them."""
+        for window, (name, x, y, w, h) in reversed(list(self.others().items())):
+            popup = name == "" and (w < 250 or h < 250)  # a pop-up menu: no title, small
+            self.note(f"answer check: close '{name}'")
+            self.d.key("Escape" if popup else "Return", window)
+            if popup or self.wait_gone(window, 1.5):
+                continue
+            self.note(f"answer check: click a button of '{name}'")
+            template = {"Select Your Opponent": (OPPONENT, "OK"), "Start Order": (START_ORDER, "Roll")}
+            template = template.get(name) or ((RULES if w < h else STRATEGY), "Close")
+            if name in ("Select Your Opponent", "Start Order", ""):
+                (t, control) = template
+                cx, cy, cw, ch = t[control]
+                tw, th = t["size"]
+                self.d.click(x + (cx + cw / 2) * w / tw, y + (cy + ch / 2) * h / th)
+            else:
+                shot = self.d.shot(os.path.join(self.args.out, "box.ppm"))
+                found = buttons_in(shot, (x, y + h // 2, x + w, y + h))
+                if found:
+                    self.d.click(*found[0])
+            self.wait_gone(window, 1.5)
+
+    # --- The whole soak -------------------------------------------------------------------
+    def keep_screen(self):
+        path = os.path.join(self.args.out, f"ring_{self.counts['steps']:06d}.png")
+        subprocess.run(["import", "-display", self.d.name, "-window", "root", path], check=False)
+        self.ring.append(path)
+        while len(self.ring) > RING:
+            os.remove(self.ring.popleft())
+
+    def run(self):
+        end = time.time() + self.args.minutes * 60
+        began = time.time()
+        while time.time() < end:
+            if self.proc is None:
+                self.start()
+            try:
+                self.step()
+                time.sleep(self.rng.choice([0, 0.05, 0.1, 0.3]))
+                self.alive()
+                self.where()
+                if self.counts["steps"] % 5 == 0:
+                    self.keep_screen()
+                if self.counts["steps"] % 12 == 0:
+                    self.answers()
+            except Ended:
+                self.ending("closes" if "close through the frame" in self.history[-1] else "exits")
+        if self.proc is not None:
+            # The last run ends through its frame, as a player leaves.
+            try:
+                for _ in range(20):
+                    self.answers()  # no dialog left open
+                    self.frame_close()
+            except Ended:
+                self.ending("closes")
+        c = self.counts
+        against = ", ".join(f"{o} {c['games against ' + o]}" for o in OPPONENTS)
+        print(f"soak: {c['steps']} steps in {time.time() - began:.0f} s, {c['runs']} runs, "
+              f"{c['games']} games begun ({against}), {c['closes']} closes through the frame, "
+              f"{c['exits']} exits, {c['answered']} answer checks, deaths 0 (seed {self.args.seed})")
+
+    def report(self, text):
+        print(f"FAILED (seed {self.args.seed}, step {self.counts['steps']}): {text}")
+        print("the last steps:")
+        for line in self.history:
+            print("  " + line)
+        kept = []
+        for i, path in enumerate(self.ring):
+            target = os.path.join(self.args.out, f"failure_{i}_{os.path.basename(path)}")
+            shutil.copy(path, target)
+            kept.append(target)
+        if self.proc and self.proc.poll() is None and not self.wine and shutil.which("gdb"):
+            # A program that stopped answering: where it is.
+            trace = subprocess.run(["gdb", "-p", str(self.proc.pid), "-batch", "-ex", "bt"],
+                                   capture_output=True, text=True, timeout=120).stdout
+            print("where the program is:")
+            print("\n".join(line for line in trace.splitlines() if line.startswith("#")))
+        final = os.path.join(self.args.out, "failure_final.png")
+        subprocess.run(["import", "-display", self.d.name, "-window", "root", final], check=False)
+        print("screenshots:", " ".join(kept + [final]))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--minutes", type=float, default=2)
+    parser.add_argument("--seed", type=int, default=20261209)
+    parser.add_argument("--busy", type=int, default=2, help="busy processes beside the program")
+    parser.add_argument("--splash", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("command", nargs="+")
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    for old in os.listdir(args.out):
+        if old.startswith(("ring_", "failure_")):
+            os.remove(os.path.join(args.out, old))
+
+    display = Display(args.busy)
+    soak = None
+    try:
+        soak = Soak(args, display)
+        soak.run()
+        return 0
+    except Failed as fault:
+        soak.report(str(fault)) if soak else print("FAILED:", fault)
+        return 1
+    finally:
+        if soak and soak.proc and soak.proc.poll() is None:
+            soak.proc.kill()
+            soak.proc.wait()
+        display.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
