@@ -24,6 +24,7 @@ import collections
 import os
 import random
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -524,6 +525,9 @@ def main():
         if old.startswith(("ring_", "failure_")):
             os.remove(os.path.join(args.out, old))
 
+    # A soak stopped from outside (a test's time-out) still takes its display, its window
+    # manager, the busy processes and the program with it.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(2))
     display = Display(args.busy)
     soak = None
     try:
