@@ -1,3 +1,16 @@
+# zant_left_out(<text>...)
+# A part of the build that needs a package only the tests and tools use, and that is left
+# out because the package is missing: says so in one line (the texts joined, as message()
+# does). With ZANT_REQUIRE_TEST_PACKAGES (script/test sets it) the line is an error instead,
+# so that no test goes missing unseen.
+function(zant_left_out)
+  string(CONCAT text ${ARGN})
+  if(ZANT_REQUIRE_TEST_PACKAGES)
+    message(FATAL_ERROR "${text}\nZANT_REQUIRE_TEST_PACKAGES asks for every test and tool.")
+  endif()
+  message(STATUS "${text}")
+endfunction()
+
 # zant_add_resources(<target> <file.rc>)
 # Windows: the resource compiler links the .rc into the program. Elsewhere the same .rc is
 # compiled by windres into a standard .res file, which is embedded in the program for the
@@ -11,7 +24,11 @@ function(zant_add_resources target rcfile)
     set_property(SOURCE ${rc_abs} APPEND PROPERTY OBJECT_DEPENDS ${ARGN})
     return()
   endif()
-  find_program(ZANT_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
+  find_program(ZANT_WINDRES NAMES x86_64-w64-mingw32-windres windres)
+  if(NOT ZANT_WINDRES)
+    message(FATAL_ERROR "windres not found: it compiles the game's resources "
+                        "(Debian's binutils-mingw-w64-x86-64, which script/bootstrap installs)")
+  endif()
   set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}.res)
   set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.c)
   add_custom_command(
