@@ -14,7 +14,9 @@ endfunction()
 # zant_add_resources(<target> <file.rc>)
 # Windows: the resource compiler links the .rc into the program. Elsewhere the same .rc is
 # compiled by windres into a standard .res file, which is embedded in the program for the
-# portable layer to read at run time.
+# portable layer to read at run time. There its <windows.h> is the layer's own, whose
+# constants have the Windows values, run through the build's C preprocessor: no Windows
+# headers or compiler are needed, only windres itself.
 function(zant_add_resources target rcfile)
   get_filename_component(rc_abs ${rcfile} ABSOLUTE)
   get_filename_component(rc_dir ${rc_abs} DIRECTORY)
@@ -33,8 +35,10 @@ function(zant_add_resources target rcfile)
   set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.c)
   add_custom_command(
     OUTPUT ${res}
-    COMMAND ${ZANT_WINDRES} -I ${rc_dir} -O res -o ${res} ${rc_abs}
-    DEPENDS ${rc_abs} ${ARGN}
+    COMMAND ${ZANT_WINDRES} --preprocessor=${CMAKE_C_COMPILER} --preprocessor-arg=-E
+            --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED
+            -I ${PROJECT_SOURCE_DIR}/platform/include -I ${rc_dir} -O res -o ${res} ${rc_abs}
+    DEPENDS ${rc_abs} ${ARGN} ${PROJECT_SOURCE_DIR}/platform/include/windows.h
     WORKING_DIRECTORY ${rc_dir}
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)
