@@ -1,7 +1,22 @@
+# zant_left_out(<text>...)
+# A part of the build that needs a package only the tests and tools use, and that is left
+# out because the package is missing: says so in one line (the texts joined, as message()
+# does). With ZANT_REQUIRE_TEST_PACKAGES (script/test sets it) the line is an error instead,
+# so that no test goes missing unseen.
+function(zant_left_out)
+  string(CONCAT text ${ARGN})
+  if(ZANT_REQUIRE_TEST_PACKAGES)
+    message(FATAL_ERROR "${text}\nZANT_REQUIRE_TEST_PACKAGES asks for every test and tool.")
+  endif()
+  message(STATUS "${text}")
+endfunction()
+
 # zant_add_resources(<target> <file.rc>)
 # Windows: the resource compiler links the .rc into the program. Elsewhere the same .rc is
 # compiled by windres into a standard .res file, which is embedded in the program for the
-# portable layer to read at run time.
+# portable layer to read at run time. There its <windows.h> is the layer's own, whose
+# constants have the Windows values, run through the build's C preprocessor: no Windows
+# headers or compiler are needed, only windres itself.
 function(zant_add_resources target rcfile)
   get_filename_component(rc_abs ${rcfile} ABSOLUTE)
   get_filename_component(rc_dir ${rc_abs} DIRECTORY)
@@ -11,13 +26,19 @@ function(zant_add_resources target rcfile)
     set_property(SOURCE ${rc_abs} APPEND PROPERTY OBJECT_DEPENDS ${ARGN})
     return()
   endif()
-  find_program(ZANT_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
+  find_program(ZANT_WINDRES NAMES x86_64-w64-mingw32-windres windres)
+  if(NOT ZANT_WINDRES)
+    message(FATAL_ERROR "windres not found: it compiles the game's resources "
+                        "(Debian's binutils-mingw-w64-x86-64, which script/bootstrap installs)")
+  endif()
   set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}.res)
   set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_res.c)
   add_custom_command(
     OUTPUT ${res}
-    COMMAND ${ZANT_WINDRES} -I ${rc_dir} -O res -o ${res} ${rc_abs}
-    DEPENDS ${rc_abs} ${ARGN}
+    COMMAND ${ZANT_WINDRES} --preprocessor=${CMAKE_C_COMPILER} --preprocessor-arg=-E
+            --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED
+            -I ${PROJECT_SOURCE_DIR}/platform/include -I ${rc_dir} -O res -o ${res} ${rc_abs}
+    DEPENDS ${rc_abs} ${ARGN} ${PROJECT_SOURCE_DIR}/platform/include/windows.h
     WORKING_DIRECTORY ${rc_dir}
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)

@@ -1,5 +1,5 @@
-// The Windows lab: the commands that run the program headless or write PNG files need the
-// portable layer's headless back end and libpng, which the Windows build does not have.
+// The Windows lab: the commands that run the program headless need the portable layer's
+// headless back end, which the Windows build does not have.
 #include <cstdio>
 
 #include "commands.h"
@@ -21,9 +21,6 @@ int SimulateCommand(int, char **) {
 }
 int TournamentCommand(int, char **) {
   return Unavailable("tournament");
-}
-int PolicyCommand(int, char **) {
-  return Unavailable("policy");
 }
 
 }  // namespace lab
