@@ -109,14 +109,20 @@ class Display:
 
     def windows(self):
         """The windows openbox manages that are on the screen: {id: (name, x, y, w, h)}."""
-        out = self.run("xprop", "-root", "_NET_CLIENT_LIST")
-        ids = [w.strip() for w in out.split("#", 1)[1].split(",")] if "#" in out else []
         found = {}
-        for w in ids:
+        for w in self.clients():
             got = self.info(w)
             if got and got[5]:
                 found[w] = got[:5]
         return found
+
+    def iconic(self, window):
+        """Minimised by the window manager (a click on a minimise button)."""
+        return "Iconic" in self.run("xprop", "-id", window, "WM_STATE")
+
+    def clients(self):
+        out = self.run("xprop", "-root", "_NET_CLIENT_LIST")
+        return [w.strip() for w in out.split("#", 1)[1].split(",")] if "#" in out else []
 
     def extents(self, window):
         """The frame openbox draws around a window: (left, right, top, bottom)."""
@@ -242,12 +248,32 @@ class Soak:
 
     # --- What is on the screen ----------------------------------------------------------
     def where(self):
-        """The main window's client area on the screen; Ended when it has gone."""
+        """The main window's client area on the screen; Ended when it has gone. A window
+        minimised meanwhile (openbox gives a dialog a minimise button, which takes the main
+        window with it) is brought back, as a player would from a task list."""
         got = self.d.info(self.main)
+        if got and not got[5] and self.restore():
+            got = self.d.info(self.main)
         if not got or not got[5]:
             raise Ended()
         _, x, y, w, h, _ = got
         return x + w - CLIENT_W, y + h - CLIENT_H
+
+    def restore(self):
+        minimised = [w for w in self.d.clients() if self.d.iconic(w)]
+        if not minimised:
+            return False
+        self.note(f"restore {len(minimised)} minimised window(s)")
+        self.counts["restores"] += 1
+        deadline = time.time() + 10
+        while minimised and time.time() < deadline:
+            for w in minimised:
+                self.d.xdo("windowactivate", w)
+            time.sleep(0.3)
+            minimised = [w for w in minimised if self.d.iconic(w)]
+        if minimised:
+            raise Failed("a minimised window could not be brought back")
+        return True
 
     def others(self):
         return {w: v for w, v in self.d.windows().items() if w != self.main}
@@ -488,7 +514,8 @@ class Soak:
         against = ", ".join(f"{o} {c['games against ' + o]}" for o in OPPONENTS)
         print(f"soak: {c['steps']} steps in {time.time() - began:.0f} s, {c['runs']} runs, "
               f"{c['games']} games begun ({against}), {c['closes']} closes through the frame, "
-              f"{c['exits']} exits, {c['answered']} answer checks, deaths 0 (seed {self.args.seed})")
+              f"{c['exits']} exits, {c['answered']} answer checks, {c['restores']} restores of "
+              f"minimised windows, deaths 0 (seed {self.args.seed})")
 
     def report(self, text):
         print(f"FAILED (seed {self.args.seed}, step {self.counts['steps']}): {text}")
