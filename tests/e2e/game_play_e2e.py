@@ -730,9 +730,9 @@ class Game:
         The face of each roll stays on the die for a second after the new turn total is
         drawn, so a new turn total seen less than a second after the old one was last seen is
         the old one plus the face on the die. The last roll's turn total is banked at once and
-        never shows; its face shows on its own in the SDL build (the Windows build shows it
-        with the turn total), and otherwise the banked total is one of five. Where a step was
-        missed the values are read as far as the digits are known."""
+        never shows; its face shows on its own for a second before that, and where it was not
+        seen the banked total is one of five. Where a step was missed the values are read as
+        far as the digits are known."""
         run, digits = self.run, self.run.digits
         what = f"{self.name}, the computer's turn"
         run.expect(board, "total 1", self.totals[0], what)
