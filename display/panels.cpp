@@ -125,6 +125,7 @@ void MessageDisplay(int index) {
     case 1:
       TextColourBoth(warningcolour);
       CellTextBoth(4, 340, MESSAGEY, "Rolling 1 terminates turn");
+      ShowDrawing();
       Sleep(1500);
       TextColourBoth(framecolour);
       CellTextBoth(4, 400, MESSAGEY, " ");
@@ -132,6 +133,7 @@ void MessageDisplay(int index) {
     case 2:
       TextColourBoth(warningcolour);
       CellTextBoth(4, 375, MESSAGEY, "Game terminated");
+      ShowDrawing();
       Sleep(1500);
       CellTextBoth(4, 375, MESSAGEY, " ");
       TextColourBoth(framecolour);

@@ -120,6 +120,20 @@ void CreateDisplay(void) {
   BitBlt(g_hdc, 300, 0, 300, 400, g_vhdc, 300, 0, SRCCOPY);
 }
 
+// Puts what has been drawn on the screen now; called right before the thread pauses with
+// something on show. Drawing straight into the window is not enough by itself: GDI may keep
+// the last calls in a batch until a later call, and a window system may keep a window's
+// new pixels until the thread next looks at its queue, so that a notice drawn and erased
+// around a pause would never be seen. GdiFlush sends the batch; the look at the queue, for
+// messages sent by other threads only, hands the pixels over. It takes nothing out: no
+// posted message, input, paint or quit message can match that kind, so the steps of the
+// move stay queued and the input given during the pause still waits for CMD_FLUSH_INPUT.
+void ShowDrawing(void) {
+  MSG msg;
+  GdiFlush();
+  PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 // Removes the die from its rest cell: the bare table shows there again.
 void EraseDie(void) {
   BitBlt(g_vhdc, 56, 188, 50, 50, g_dicehdc, 0, 0, SRCCOPY);

@@ -105,6 +105,7 @@ static void OnClick(HWND hWnd, LPARAM button) {
   okbutton = 0;
   if (button == buttonhandle1) {  // Roll: a 1 loses the turn total, anything else adds
     face = Roll();
+    ShowDrawing();
     Sleep(1000);  // the face stays on show
     if (face == 1) {
       scoretemp = 0;

@@ -30,6 +30,7 @@ static void TumbleDie(int face) {
   DrawDieTile(0, 0, DIE_REST_X, DIE_REST_Y);
   for (i = 0; i < 6; i++) {
     DrawDieTile(1, i, xpos[i], ypos[i]);
+    ShowDrawing();
     Sleep(125);
     DrawDieTile(2, i, xpos[i], ypos[i]);
   }
@@ -41,6 +42,7 @@ static void TumbleDie(int face) {
 int Start(void) {
   int face = DrawFace();
   TumbleDie(face);
+  ShowDrawing();
   Sleep(1000);
   DrawDieTile(0, 0, DIE_REST_X, DIE_REST_Y);
   return face >= 4 ? 1 : 0;

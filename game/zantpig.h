@@ -87,6 +87,7 @@ extern RECT erase[5];     // text cells of the score board
 extern const COLORREF framecolour, warningcolour, successcolour, holdcolour;
 void BuildSurfaces(HWND hWnd);
 void CreateDisplay(void);
+void ShowDrawing(void);  // puts what was drawn on the screen before a pause
 void EraseDie(void);
 void EndBusyLook(void);
 void PaintWindow(HWND hWnd);

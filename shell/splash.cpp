@@ -27,6 +27,7 @@ int Splash(HWND hWnd) {
   g_vsplashhdc = NULL;
   ReleaseDC(hSplashwnd, hdc);
 
+  ShowDrawing();
   Sleep(2000);  // no message is handled meanwhile
 
   DestroyWindow(hSplashwnd);

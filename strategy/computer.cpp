@@ -6,6 +6,7 @@
 // Posts a click of Roll and gives the player a second to see it coming.
 static int PostRoll(void) {
   PostMessageA(g_hWnd, WM_COMMAND, 0, buttonhandle1);
+  ShowDrawing();  // the turn handed over to the computer, and the cleared message line
   Sleep(1000);
   return 0;
 }

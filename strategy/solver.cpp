@@ -47,7 +47,8 @@ float FMax(float a, float b) {
 }
 
 // Shows or blanks the busy notice on the message line, on the off-screen image and then
-// on the window.
+// on the window, and puts it on the screen at once: the calculation goes on without
+// looking at the queue, which is where a window system may wait to show it.
 static void BusyNotice(int shown) {
   if (shown) {
     ExtTextOutA(g_vhdc, 340, 290, ETO_OPAQUE, &erase[4], busytext, 25, NULL);
@@ -56,6 +57,7 @@ static void BusyNotice(int shown) {
     ExtTextOutA(g_vhdc, 340, 290, ETO_OPAQUE, &erase[4], " ", 1, NULL);
     ExtTextOutA(g_hdc, 340, 290, ETO_OPAQUE, &erase[4], " ", 1, NULL);
   }
+  ShowDrawing();
 }
 
 // The blink state of the busy notice and the tick count of its last change.
@@ -142,6 +144,10 @@ static float SolveBlock(int i, int j) {
 
 // Fills the tables, with the busy notice blinking on the message line and the wait
 // cursor showing. At the end the table top loses its busy tint.
+//
+// Putting the notice on the screen lets in the messages that other threads send to the
+// window; should one of them close it, the tables are freed at once (WM_DESTROY), and the
+// calculation stops there.
 void ValueIterate(void) {
   HCURSOR hourglass, arrow;
   float diffmax;
@@ -154,6 +160,7 @@ void ValueIterate(void) {
   hourglass = LoadCursorA(NULL, IDC_WAIT);
   arrow = SetCursor(hourglass);
   timerstart = GetTickCount();
+  if (prob == NULL) return;
 
   for (i = 0; i < goal; i++)
     for (j = 0; j < goal; j++) kzero[i][j] = prob[i * goal2 + j * goal];
@@ -164,6 +171,7 @@ void ValueIterate(void) {
     for (i = goal - 1; i >= 0; i--) {
       for (j = goal - 1; j >= 0; j--) {
         BlinkCheck();
+        if (prob == NULL) return;
         diffmax = FMax(diffmax, SolveBlock(i, j));
       }
     }

@@ -382,10 +382,23 @@ typedef struct tagTEXTMETRICA {
 #define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
 
-// PeekMessage
+// PeekMessage. The high word of its flags may name the kinds of message to look at
+// (PM_QS_*, made of the QS_* bits); without one, every kind is looked at.
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define PM_NOYIELD 0x0002
+#define QS_KEY 0x0001
+#define QS_MOUSEMOVE 0x0002
+#define QS_MOUSEBUTTON 0x0004
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_PAINT 0x0020
+#define QS_SENDMESSAGE 0x0040
+#define QS_HOTKEY 0x0080
+#define QS_MOUSE (QS_MOUSEMOVE | QS_MOUSEBUTTON)
+#define PM_QS_POSTMESSAGE ((QS_POSTMESSAGE | QS_HOTKEY | QS_TIMER) << 16)
+#define PM_QS_PAINT (QS_PAINT << 16)
+#define PM_QS_SENDMESSAGE (QS_SENDMESSAGE << 16)
 
 // MessageBox
 #define MB_OK 0x00000000L
@@ -686,8 +699,16 @@ VOID WINAPI PostQuitMessage(int nExitCode);
 // back end until something arrives; whatever was drawn is presented before it blocks.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 // Only PM_REMOVE takes the message out of the queue. Input that arrived while the thread
-// was busy is pulled into the queue first, so a PM_REMOVE loop can drop it.
+// was busy is pulled into the queue first, so a PM_REMOVE loop can drop it. With PM_QS_*
+// kinds in the flags only messages of those kinds are found: posted messages and WM_QUIT
+// for QS_POSTMESSAGE, keys for QS_KEY, mouse moves for QS_MOUSEMOVE, other mouse input for
+// QS_MOUSEBUTTON, WM_PAINT for QS_PAINT. QS_SENDMESSAGE alone finds nothing: on Windows it
+// delivers what other threads sent, and here there is only the one thread.
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg);
+// The same as PeekMessageA: the layer's messages carry no text that differs between the
+// two (its characters are ASCII).
+BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg);
 BOOL WINAPI TranslateMessage(const MSG *lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
@@ -775,6 +796,9 @@ HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH *plbrush);
 HBRUSH WINAPI CreateSolidBrush(COLORREF color);
 HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color);
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
+// Every drawing call is carried out before it returns (nothing is batched), so there is
+// nothing to flush; what a window DC drew is presented before the thread sleeps or waits.
+BOOL WINAPI GdiFlush(void);
 BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop);
 int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr);
 BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);

@@ -703,6 +703,11 @@ HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
 // ---------------------------------------------------------------------------------
 // Blocks of pixels
 // ---------------------------------------------------------------------------------
+// Nothing waits to be carried out: every drawing call is done when it returns.
+BOOL WINAPI GdiFlush(void) {
+  return TRUE;
+}
+
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
   if (IsPatternRop(rop)) return PatternBlt(hdc, x, y, cx, cy, rop);
   if (rop != SRCCOPY && rop != SRCAND && rop != SRCPAINT && rop != SRCINVERT) return FALSE;

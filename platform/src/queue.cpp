@@ -230,17 +230,33 @@ Window *FindPaint(Window *w, HWND filter, UINT first, UINT last) {
   return nullptr;
 }
 
-bool Retrieve(MSG *out, HWND filter, UINT first, UINT last, bool remove) {
+// The kind of an input message, as the QS_* bits of PeekMessage's flags name it.
+UINT InputKind(UINT message) {
+  if (message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE) return QS_MOUSEMOVE;
+  if (message >= WM_KEYFIRST && message <= WM_KEYLAST) return QS_KEY;
+  return QS_MOUSEBUTTON;
+}
+
+// The kinds of message a PeekMessage looks at, from the high word of its flags. (There are
+// no timers or hot keys here, so QS_TIMER and QS_HOTKEY find nothing.)
+constexpr UINT kAllKinds = QS_KEY | QS_MOUSE | QS_POSTMESSAGE | QS_PAINT;
+UINT KindsOf(UINT flags) {
+  UINT kinds = flags >> 16;
+  return kinds == 0 ? kAllKinds : kinds;
+}
+
+bool Retrieve(MSG *out, HWND filter, UINT first, UINT last, bool remove, UINT kinds = kAllKinds) {
   PullInput();
   Queue &q = Q();
   // (A window filter never matches a thread message: its window is null.)
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+    if (!(kinds & QS_POSTMESSAGE)) break;
     if (!Matches(*it, filter, first, last)) continue;
     *out = *it;
     if (remove) q.posted.erase(it);
     return true;
   }
-  if (q.quit) {
+  if (q.quit && (kinds & QS_POSTMESSAGE)) {
     *out = MSG{};
     out->message = WM_QUIT;
     out->wParam = WPARAM(q.quitCode);
@@ -249,7 +265,7 @@ bool Retrieve(MSG *out, HWND filter, UINT first, UINT last, bool remove) {
     return true;
   }
   for (auto it = q.input.begin(); it != q.input.end(); ++it) {
-    if (!Matches(*it, filter, first, last)) continue;
+    if (!(kinds & InputKind(it->message)) || !Matches(*it, filter, first, last)) continue;
     *out = *it;
     if (remove) {
       q.input.erase(it);
@@ -258,6 +274,7 @@ bool Retrieve(MSG *out, HWND filter, UINT first, UINT last, bool remove) {
     return true;
   }
   for (HWND h : TopLevelWindows()) {
+    if (!(kinds & QS_PAINT)) break;
     if (Window *w = FindPaint(GetWnd(h), filter, first, last)) {
       *out = MSG{};
       out->hwnd = w->hwnd;
@@ -365,7 +382,13 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     Thread().lastError = 1400;
     return FALSE;
   }
-  return Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
+  return Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0,
+                  KindsOf(wRemoveMsg));
+}
+
+BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg) {
+  return PeekMessageA(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg);
 }
 
 BOOL WINAPI WaitMessage(void) {

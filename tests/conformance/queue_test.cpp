@@ -188,4 +188,54 @@ TEST_F(Queue, InputThatArrivedDuringSleepCanBeDropped) {
   }
 }
 
+// The look the game takes before each pause so that the window system shows what was
+// drawn: PeekMessageW for messages sent by other threads only. It finds none of the
+// messages that wait (posted, WM_QUIT, input, WM_PAINT) and takes none out, even with
+// PM_REMOVE; afterwards the queue gives them all out as before. The other kinds select
+// what they name.
+TEST_F(Queue, LookForSentMessagesLeavesTheQueueAsItWas) {
+  HWND top = MakeTop(40, 40, 240, 120);
+  HWND button = MakeButton(top, "Press", 20, 20, 100, 30);
+  ASSERT_TRUE(top && button);
+  inject::Foreground(top);
+  UpdateWindow(top);
+  Drain();
+  PostMessageA(top, WM_USER + 1, 11, 0);
+  inject::ClickCenter(button);
+  PostQuitMessage(7);
+  InvalidateRect(top, nullptr, FALSE);
+
+  struct Look {
+    const char *name;
+    UINT flags;
+    BOOL found;
+    UINT message;
+  };
+  const Look looks[] = {
+      {"sent only", PM_NOREMOVE | PM_QS_SENDMESSAGE, FALSE, 0},
+      {"sent only, PM_REMOVE", PM_REMOVE | PM_QS_SENDMESSAGE, FALSE, 0},
+      {"sent only, again", PM_NOREMOVE | PM_QS_SENDMESSAGE, FALSE, 0},
+      {"paint only", PM_NOREMOVE | PM_QS_PAINT, TRUE, WM_PAINT},
+      {"mouse buttons only", PM_NOREMOVE | (QS_MOUSEBUTTON << 16), TRUE, WM_LBUTTONDOWN},
+      {"posted only", PM_NOREMOVE | PM_QS_POSTMESSAGE, TRUE, WM_USER + 1},
+  };
+  for (const Look &l : looks) {
+    MSG msg = {};
+    BOOL found = PeekMessageW(&msg, nullptr, 0, 0, l.flags);
+    EXPECT_EQ(found != FALSE, l.found != FALSE)
+        << l.name << ": found " << (found ? MessageName(msg.message) : "nothing");
+    if (found && l.found) {
+      EXPECT_EQ(msg.message, l.message) << l.name << ": got " << MessageName(msg.message);
+    }
+  }
+
+  std::vector<MSG> got = Drain();
+  std::vector<UINT> kept;
+  for (const MSG &m : got) {
+    if (m.message != WM_MOUSEMOVE) kept.push_back(m.message);
+  }
+  EXPECT_EQ(kept, (std::vector<UINT>{WM_USER + 1, WM_QUIT, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_PAINT}))
+      << "retrieved " << Describe(got);
+}
+
 }  // namespace

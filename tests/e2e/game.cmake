@@ -4,7 +4,8 @@
 #                  closing the window through its frame with exit code 0
 #   game_play_e2e  New Game from the menu and from the key N, the dialogs, Roll and Hold
 #                  clicked until one side wins with the board read after every step, the
-#                  rules and strategy texts, Exit with the key Escape
+#                  rules and strategy texts, the notices during their pauses, Exit with
+#                  the key Escape and the closing splash
 if(TARGET zantpig AND (NOT WIN32 OR ZANT_WINE_FIXTURE))
   find_package(Python3 COMPONENTS Interpreter)
   find_program(ZANT_XVFB Xvfb)
@@ -24,6 +25,7 @@ if(TARGET zantpig AND (NOT WIN32 OR ZANT_WINE_FIXTURE))
     add_test(NAME game_play_e2e
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/game_play_e2e.py
               --dice ${CMAKE_SOURCE_DIR}/resources/dice.bmp
+              --splash ${CMAKE_SOURCE_DIR}/resources/splash.bmp
               --out ${CMAKE_CURRENT_BINARY_DIR}/game_play_e2e -- ${zant_game_command})
     set_tests_properties(game_play_e2e PROPERTIES LABELS e2e TIMEOUT 600 SKIP_RETURN_CODE 77)
     if(WIN32)

@@ -2,7 +2,7 @@
 """Whole games against the computer in a real X window on a virtual display, played with the
 mouse and the keys as a person plays, each step read back from the screen.
 
-Usage: game_play_e2e.py --dice <dice.bmp> --out <folder> [--game-seconds N] -- <command...>
+Usage: game_play_e2e.py --dice <dice.bmp> --splash <splash.bmp> --out <folder> [--game-seconds N] -- <command...>
 
 The same check serves the SDL2 build and the Windows build under Wine:
 - New Game from the menu bar: the opponent dialog (Computer and Amateur clicked, OK) and the
@@ -11,7 +11,12 @@ The same check serves the SDL2 build and the Windows build under Wine:
   board found as it was; then Quit.
 - New Game with the key N, the same choices, and the game played to a win: the person rolls
   until the turn total is 20 or more and then holds, the computer plays its turns.
-- Escape (Exit, allowed once the game is over), and exit code 0.
+- Escape (Exit, allowed once the game is over): the closing splash shows its picture in
+  the middle of the screen while the program ends, and exit code 0.
+
+The notices are looked for while they are on show, inside their pause of 1.5 s, during
+which the program handles no message: "Game terminated" after Quit, and "Rolling 1
+terminates turn" after each 1 that player 1 rolls or the computer rolls.
 
 After every step the board is read: which name the header highlights, the die in its rest
 cell, the four score cells read as numbers, the buttons enabled or greyed, the message line.
@@ -37,6 +42,9 @@ BLACK = (0, 0, 0)
 NAME_GREY = (108, 108, 108)  # the name of the player who waits
 SUCCESS = (0, 255, 128)      # the win message
 WARNING = (224, 224, 0)      # the notices after a 1 and after Quit
+# Where the text of each notice begins on the message line: it is drawn from x 340 and from
+# x 375; the first letter's own margin and lean may move its first ink a few pixels.
+NOTICES = {"rolled 1": (338, 352), "quit": (373, 387)}
 TITLE = "Zant Pig"
 
 # The board in client coordinates. Cells are (left, top, right, bottom), right and bottom
@@ -48,6 +56,7 @@ BUTTONS = {"Roll": (362, 357), "Hold": (449, 357), "Quit": (536, 357)}
 DIE_REST = (56, 188)
 DIE_SIZE = 50
 HOLD_AT = 20
+SPLASH = (280, 200)  # the closing splash, centred on the screen
 
 # Dialog templates in dialog units: size, and the controls clicked or looked at.
 OPPONENT = {"size": (152, 112), "OK": (102, 70, 36, 14), "Computer": (16, 16, 60, 12),
@@ -246,6 +255,16 @@ class Board:
                 return name
         return "other"
 
+    def notice(self):
+        """The notice the message line shows, told apart by where its text begins: 'rolled 1'
+        ("Rolling 1 terminates turn"), 'quit' ("Game terminated"), 'other' for text in the
+        warning colour that begins elsewhere, None when it shows no notice."""
+        if self.message() != "notice":
+            return None
+        x0, y0, x1, y1 = MESSAGE_LINE
+        left = next(x for x in range(x0, x1) if any(self.px(x, y) != BLACK for y in range(y0, y1)))
+        return next((name for name, (a, b) in NOTICES.items() if a <= left <= b), "other")
+
     def state(self):
         """'person' (player 1 to move), 'computer' (the computer moves), 'over' (a game won),
         'idle' (no game), or None in between."""
@@ -271,6 +290,7 @@ class Run:
         self.env = dict(os.environ, DISPLAY=display)
         self.failures, self.kept, self.origin, self.window = [], 0, None, None
         self.digits = Digits()
+        self.notices = {}  # each notice seen since watch_notices(): its first screen
 
     # --- Faults --------------------------------------------------------------------------
     def fail(self, text, board=None):
@@ -316,7 +336,25 @@ class Run:
             self.origin = find_client(shot)
             if self.origin is None:
                 return None
-        return Board(shot, self.origin, self.tiles)
+        board = Board(shot, self.origin, self.tiles)
+        notice = board.notice()
+        if notice is not None:
+            self.notices.setdefault(notice, board)
+        return board
+
+    def watch_notices(self):
+        """Forgets the notices seen so far: from here on every look notes those it sees."""
+        self.notices = {}
+
+    def expect_notice(self, notice, text, what):
+        """The notice was seen on some look since watch_notices(); its screen is kept."""
+        board = self.notices.get(notice)
+        if board is None:
+            others = ", ".join(sorted(self.notices)) or "no notice"
+            return self.fail(f"{what}: \"{text}\" was never seen on the message line during its "
+                             f"pause of 1.5 s (seen: {others})")
+        self.keep(board, f"notice_{notice.replace(' ', '_')}")
+        return True
 
     def keep(self, board, name):
         """Keeps a screenshot that a check was made on; the window and its dialogs."""
@@ -650,6 +688,7 @@ class Game:
                 run.expect(after, "turn 1", None, f"{what}, Hold")
                 return after
             turn_before = board.cell("turn 1")
+            run.watch_notices()
             run.click(*BUTTONS["Roll"])
             self.moves += 1
             rolls += 1
@@ -665,6 +704,7 @@ class Game:
                 run.expect(after, "turn 1", tally, f"{what}, rolled {face}")
                 board = after
             elif state == "computer":  # a 1: the turn total is lost
+                run.expect_notice("rolled 1", "Rolling 1 terminates turn", f"{what}, rolled a 1")
                 run.keep(after, f"{self.name}_rolled_1")
                 run.expect(after, "turn 1", None, f"{what}, rolled a 1")
                 run.expect(after, "total 1", self.totals[0], f"{what}, rolled a 1")
@@ -690,9 +730,9 @@ class Game:
         The face of each roll stays on the die for a second after the new turn total is
         drawn, so a new turn total seen less than a second after the old one was last seen is
         the old one plus the face on the die. The last roll's turn total is banked at once and
-        never shows; its face shows on its own in the SDL build (the Windows build shows it
-        with the turn total), and otherwise the banked total is one of five. Where a step was
-        missed the values are read as far as the digits are known."""
+        never shows; its face shows on its own for a second before that, and where it was not
+        seen the banked total is one of five. Where a step was missed the values are read as
+        far as the digits are known."""
         run, digits = self.run, self.run.digits
         what = f"{self.name}, the computer's turn"
         run.expect(board, "total 1", self.totals[0], what)
@@ -701,6 +741,7 @@ class Game:
         cell = board.cell("turn 2")
         turn = digits.read(cell)
         shown, faces, landed = [turn], [board.die()], None
+        run.watch_notices()
         last_look = time.time()
         while True:
             started = time.time()
@@ -758,6 +799,7 @@ class Game:
             if not held:
                 run.check(old is None or value == old,
                           f"{what}: the total 2 cell shows {value}, not {old}", now)
+                run.expect_notice("rolled 1", "Rolling 1 terminates turn", f"{what}, rolled a 1")
             run.expect(now, "turn 2", None, f"{what} ended")
         self.totals[1], self.total2_seen = value, total_seen
         print(f"{self.name}: computer's turn totals {shown}, last face {final}, "
@@ -803,7 +845,7 @@ def new_game(run, how, first):
     return board
 
 
-def check_all(run, args):
+def check_all(run, args, splash):
     window = None
     deadline = time.time() + args.start_timeout
     while window is None:
@@ -827,8 +869,10 @@ def check_all(run, args):
     game = Game(run, "game 1", 120)
     board = game.play(board, quit_after=1)
     board = dialogs_over_the_game(run, board)
+    run.watch_notices()
     run.click(*BUTTONS["Quit"])
     board = run.wait(lambda b: b.state() == "idle", 15, "no game after Quit")
+    run.expect_notice("quit", "Game terminated", "Quit")
     run.keep(board, "game_1_quit")
     for cell in CELLS:
         run.expect(board, cell, 0 if cell.startswith("total") else None, "after Quit")
@@ -854,6 +898,7 @@ def check_all(run, args):
 
     # Escape is Exit, allowed now that no game runs.
     run.key("Escape")
+    watch_splash(run, splash)
     try:
         code = run.proc.wait(timeout=30)
     except subprocess.TimeoutExpired:
@@ -861,9 +906,40 @@ def check_all(run, args):
     run.check(code == 0, f"exit code {code}, expected 0")
 
 
+def watch_splash(run, splash):
+    """Looks at the middle of the screen until the program has ended: the closing splash
+    must show its picture there, exactly, during its two seconds. The screen it was seen
+    on is kept."""
+    deadline = time.time() + 30
+    path = os.path.join(run.out, "screen.ppm")
+    looks = black = most = 0
+    while run.proc.poll() is None and time.time() < deadline:
+        subprocess.run(["import", "-display", run.display, "-window", "root", "-depth", "8", path],
+                       check=True)
+        shot = Shot(path)
+        looks += 1
+        x, y = shot.w // 2 - SPLASH[0] // 2, shot.h // 2 - SPLASH[1] // 2
+        rows = [row(shot, x, y + j, SPLASH[0]) for j in range(SPLASH[1])]
+        same = sum(1 for got, want in zip(rows, splash) if got == want)
+        if same == SPLASH[1]:
+            run.kept += 1
+            name = f"{run.kept:03d}_splash.png"
+            save_png(shot, os.path.join(run.out, name), (x - 40, y - 40, x + SPLASH[0] + 40,
+                                                         y + SPLASH[1] + 40))
+            print(f"the splash picture seen on look {looks} after Escape ({name})", flush=True)
+            return True
+        black += all(r == bytes(3 * SPLASH[0]) for r in rows)
+        most = max(most, same)
+        time.sleep(0.05)
+    return run.fail(f"after Exit the splash picture was not seen in the middle of the screen: of "
+                    f"{looks} looks {black} showed it black, and at most {most} of its {SPLASH[1]} "
+                    "rows were seen")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dice", required=True, help="resources/dice.bmp: the faces of the die")
+    parser.add_argument("--splash", required=True, help="resources/splash.bmp: the closing splash")
     parser.add_argument("--out", required=True)
     parser.add_argument("--start-timeout", type=float, default=180.0)
     parser.add_argument("--game-seconds", type=float, default=450.0)
@@ -880,13 +956,16 @@ def main():
     w, h, rows = read_bmp(args.dice)
     # Column 0 of the dice tiles: the bare rest cell, then the die at rest showing 1 to 6.
     tiles = [[rows[face * DIE_SIZE + j][:DIE_SIZE * 3] for j in range(DIE_SIZE)] for face in range(7)]
+    w, h, splash = read_bmp(args.splash)
+    if (w, h) != SPLASH:
+        raise SystemExit(f"{args.splash}: {w} x {h}, expected {SPLASH[0]} x {SPLASH[1]}")
 
     xvfb, display = start_display()
     proc = subprocess.Popen(args.command, env=dict(os.environ, DISPLAY=display))
     run = Run(display, args.out, proc, tiles)
     started = time.time()
     try:
-        check_all(run, args)
+        check_all(run, args, splash)
     except Failed as e:
         run.fail(str(e))
     finally:

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Runs the game in a real X window on its own virtual display, checks what the window shows
-region by region, closes it like a window manager's close button and checks the exit code.
+region by region (while the tables are solved: the tinted table top and the busy notice
+"Calculating probabilities" on the message line, drawn while the program handles no
+message), closes it like a window manager's close button and checks the exit code.
 
 Usage: run_game.py --table <table.bmp> --out <folder> [--idle-seconds N] -- <command...>
 
@@ -20,6 +22,7 @@ from xvfb import start_display, stop_display  # noqa: E402
 
 FRAME = (0, 192, 255)
 BLACK = (0, 0, 0)
+BUSY = (208, 208, 0)  # "Calculating probabilities" while the tables are solved
 TITLE = "Zant Pig"
 
 
@@ -129,6 +132,11 @@ class Checker:
         if normal == 400:
             return "normal"
         return f"other (tinted {busy}, plain {normal} of 400 rows)"
+
+    def busy_notice(self):
+        """True when the message line carries text in the busy notice's colour."""
+        count = sum(1 for y in range(290, 340) for x in range(301, 590) if self.px(x, y) == BUSY)
+        return count >= 20
 
     def line(self, x0, y0, x1, y1, name):
         """A rule from (x0, y0) up to and including (x1, y1), in the frame colour."""
@@ -263,11 +271,12 @@ def main():
         pid = window_pid(display, window, proc.pid)
 
         # Screenshots with the program stopped, so each one is consistent. Until the busy
-        # look has been seen the program runs only a few milliseconds between two of them,
-        # so even a fast calculation is caught; then it runs freely until the table top
-        # shows in its own colours.
-        looks, origin = [], None
-        stepping = True
+        # look has been seen with its notice on the message line the program runs only a
+        # few milliseconds between two of them, so even a fast calculation is caught and
+        # lasts many screenshots, over which the notice blinks in real time (every 300 ms);
+        # then it runs freely until the table top shows in its own colours.
+        looks, origin, notices = [], None, []
+        stepping, busy_steps = True, 0
         deadline = time.time() + 120
         while time.time() < deadline:
             if stepping:
@@ -277,7 +286,9 @@ def main():
                 take(display, path)
                 shot = Shot(path)
                 found = find_client(shot)
-                look = Checker(shot, found, table).left_half() if found else None
+                check = Checker(shot, found, table) if found else None
+                look = check.left_half() if check else None
+                notice = check.busy_notice() if look == "busy" else False
             finally:
                 if stepping:
                     os.kill(pid, signal.SIGCONT)
@@ -286,24 +297,36 @@ def main():
             else:
                 origin = found
                 looks.append((look, path))
+                if look == "busy":
+                    notices.append((time.time(), notice, path))
                 if look == "normal" or len(looks) >= 100:
                     break
                 if look == "busy":
-                    stepping = False  # seen: from here on the calculation may run freely
+                    busy_steps += 1
+                    # Seen (or looked for long enough): the calculation may run freely.
+                    stepping = stepping and not notice and busy_steps < 30
             time.sleep(0.005 if stepping else 0.05)
         print(f"client area at {origin}; left half in turn: {[l for l, _ in looks]}")
+        if notices:
+            print("the busy notice, screen by screen: " + " ".join(
+                f"{t - notices[0][0]:.2f}s {'shown' if n else 'blank'}" for t, n, _ in notices))
         if not looks or looks[-1][0] != "normal":
             failures.append("the table top never showed in its own colours")
         busy = [p for l, p in looks if l == "busy"]
         if not busy:
             failures.append("no screenshot showed the tinted table top of the calculation")
+        shown = [p for _, n, p in notices if n]
+        if busy and not shown:
+            failures.append(f"\"Calculating probabilities\" was never seen on the message line in "
+                            f"{len(busy)} screenshots of the calculation "
+                            f"({notices[-1][0] - notices[0][0]:.1f} s)")
         # Before the first paint is complete anything may show; after it, only the two looks.
         first = next((i for i, (l, _) in enumerate(looks) if l in ("busy", "normal")), len(looks))
         for look, path in looks[first:]:
             if look not in ("busy", "normal"):
                 failures.append(f"{os.path.basename(path)}: left half is {look}")
                 break
-        checked = [(busy[0], False)] if busy else []
+        checked = [(shown[0] if shown else busy[0], False)] if busy else []
         if looks and looks[-1][0] == "normal":
             checked.append((looks[-1][1], True))
         for path, after in checked:
