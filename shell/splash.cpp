@@ -27,8 +27,14 @@ int Splash(HWND hWnd) {
   g_vsplashhdc = NULL;
   ReleaseDC(hSplashwnd, hdc);
 
-  ShowDrawing();
-  Sleep(2000);  // no message is handled meanwhile
+  // Two seconds on show, and no message is handled meanwhile. The window is new: a window
+  // manager may put it on the screen only after the picture was drawn into it, which a
+  // window system that shows a window's pixels only when asked then never shows. So the
+  // picture is put on the screen again every tenth of a second of the pause.
+  for (int waited = 0; waited < 2000; waited += 100) {
+    ShowDrawing();
+    Sleep(100);
+  }
 
   DestroyWindow(hSplashwnd);
   ShowCursor(TRUE);
