@@ -25,5 +25,8 @@ int TournamentCommand(int, char **) {
 int PolicyCommand(int, char **) {
   return Unavailable("policy");
 }
+int ScreenshotCommand(int, char **) {
+  return Unavailable("screenshot");
+}
 
 }  // namespace lab
