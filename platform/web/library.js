@@ -72,15 +72,25 @@ mergeInto(LibraryManager.library, {
     });
   },
 
-  // Fetches a file of the site into the program's file system; 1 when it came.
-  zant_js_fetch__deps: ['$FS'],
+  // Starts fetching a file of the site, which zant_js_fetch then takes.
+  zant_js_prefetch: function(url) {
+    var name = UTF8ToString(url);
+    if (Zant.files[name]) return;
+    Zant.files[name] = fetch(name).then(function(response) {
+      if (!response.ok) throw new Error(response.status);
+      return response.arrayBuffer();
+    });
+    Zant.files[name].catch(function() {});  // a failure is zant_js_fetch's to tell
+  },
+
+  // Puts a file of the site into the program's file system; 1 when it came.
+  zant_js_fetch__deps: ['$FS', 'zant_js_prefetch'],
   zant_js_fetch: function(url, path) {
     return Asyncify.handleSleep(function(wakeUp) {
-      var where = UTF8ToString(path);
-      fetch(UTF8ToString(url)).then(function(response) {
-        if (!response.ok) throw new Error(response.status);
-        return response.arrayBuffer();
-      }).then(function(data) {
+      var where = UTF8ToString(path), name = UTF8ToString(url);
+      _zant_js_prefetch(url);
+      Zant.files[name].then(function(data) {
+        delete Zant.files[name];
         FS.mkdirTree(where.substring(0, where.lastIndexOf('/')));
         FS.writeFile(where, new Uint8Array(data));
         wakeUp(1);

@@ -12,6 +12,7 @@ var Zant = {
   events: [],
   wake: null,    // resumes the program when it waits for input
   windows: {},   // by id: the title and place of each window (what a desktop's list shows)
+  files: {},     // files of the site on their way, by address
 };
 Zant.context = Zant.canvas.getContext('2d', {alpha: false});
 

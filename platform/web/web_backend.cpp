@@ -33,8 +33,9 @@ void zant_js_blit(const uint8_t *rgba, int x, int y, int width, int height);
 void zant_js_place(double left, double top, double width, double height, int smooth);
 void zant_js_viewport(int32_t *out);
 int zant_js_next_event(int32_t *out);
-void zant_js_wait(int ms);                             // waits
-void zant_js_yield(void);                              // waits
+void zant_js_wait(int ms);  // waits
+void zant_js_yield(void);   // waits
+void zant_js_prefetch(const char *url);
 int zant_js_fetch(const char *url, const char *path);  // waits
 void zant_js_cursor(int kind);
 void zant_js_title(const char *utf8);
@@ -53,6 +54,10 @@ constexpr uint32_t kDesktop = 0x008080;
 constexpr double kPaintAfterMs = 40;
 // How long one wait for input lasts at most; the layer asks again when nothing came.
 constexpr int kWaitSliceMs = 100;
+// A run of tick counts answered from one reading grows while it takes less than this
+// (ms), up to this many calls.
+constexpr double kCoarseMs = 1;
+constexpr int kLongestRun = 1023;
 
 // Classic colours.
 constexpr uint32_t kFace = 0xC0C0C0, kLight = 0xDFDFDF, kWhite = 0xFFFFFF, kShadow = 0x808080,
@@ -264,12 +269,8 @@ class WebBackend final : public BackendApi {
     OffsetRect(&r, s->rect.left, s->rect.top);
     Show(r);
     FollowActivation();
-    // A program that draws while it computes does not wait for anything: now and then the
-    // page gets a turn to paint, so the picture moves on the screen as it does on Windows.
-    if (emscripten_get_now() - lastTurn_ >= kPaintAfterMs) {
-      zant_js_yield();
-      lastTurn_ = emscripten_get_now();
-    }
+    unseen_ = true;
+    PaintTurn(emscripten_get_now());
   }
 
   // --- Input -----------------------------------------------------------------------
@@ -286,16 +287,36 @@ class WebBackend final : public BackendApi {
   void WaitEvent() override {
     if (!pending_.empty()) return;
     zant_js_wait(kWaitSliceMs);
-    lastTurn_ = emscripten_get_now();
+    Waited();
   }
 
   // --- Time ------------------------------------------------------------------------
   // Milliseconds since the page was opened, on the clock the page stamps its input with.
-  DWORD Ticks() override { return DWORD(uint64_t(emscripten_get_now())); }
+  // Like Windows' tick count it is coarse: asking the page for the time costs a call out
+  // of WebAssembly, which a loop that looks at the time between every step (the solver)
+  // pays hundreds of thousands of times. So one reading answers a run of calls: a run
+  // twice as long as the last one when that one took less than a millisecond, no run once
+  // it took longer, and none after the program has waited. A caller that asks seldom
+  // always gets a fresh reading; one that asks often gets one at least about every
+  // millisecond or two.
+  DWORD Ticks() override {
+    if (clock_.unread > 0) {
+      --clock_.unread;
+      return clock_.ticks;
+    }
+    double now = emscripten_get_now();
+    // A program that looks at the clock while it computes gets its drawing shown too.
+    if (PaintTurn(now)) now = emscripten_get_now();
+    clock_.run = now - clock_.read < kCoarseMs ? std::min(kLongestRun, 2 * clock_.run + 1) : 0;
+    clock_.unread = clock_.run;
+    clock_.read = now;
+    clock_.ticks = DWORD(uint64_t(now));
+    return clock_.ticks;
+  }
 
   void SleepMs(DWORD ms) override {
     emscripten_sleep(ms);
-    lastTurn_ = emscripten_get_now();
+    Waited();
   }
 
   SIZE ScreenSize() override { return SIZE{kScreenW, kScreenH}; }
@@ -312,6 +333,10 @@ class WebBackend final : public BackendApi {
   // A page cannot move the pointer: the layer keeps the position it was told.
   void WarpPointer(int, int) override {}
 
+  // The font files the site carries, fetched all at once before the program starts, so
+  // that no window is left half drawn while one comes.
+  void FetchFonts();
+
   // The program has ended: the screen is the bare desktop, and the page says so.
   void Ended() {
     stack_.clear();
@@ -324,6 +349,31 @@ class WebBackend final : public BackendApi {
   }
 
  private:
+  // The page had its turn: what is drawn is on the screen, and time has passed.
+  void Waited() {
+    lastTurn_ = emscripten_get_now();
+    unseen_ = false;
+    clock_.unread = clock_.run = 0;
+  }
+
+  // A program that draws while it computes waits for nothing, and the page paints only
+  // when it has a turn: when something drawn is not yet on the screen and the program has
+  // run for a while since the page's last turn, the page gets one, so that the picture
+  // moves on as it does on Windows (a blinking notice, the die). True when it had one.
+  bool PaintTurn(double now) {
+    if (!unseen_ || now - lastTurn_ < kPaintAfterMs) return false;
+    zant_js_yield();
+    Waited();
+    return true;
+  }
+
+  struct Clock {
+    double read = -1e9;  // when the page was last asked (ms)
+    DWORD ticks = 0;     // its answer
+    int run = 0;         // how many calls after the reading it answers
+    int unread = 0;      // how many of those are still to come
+  };
+
   struct Drag {
     Surface *surface = nullptr;
     POINT grab{};  // where the pointer holds the window, from its outer top-left
@@ -757,7 +807,9 @@ class WebBackend final : public BackendApi {
   int lastId_ = 0;
   int cursorShape_ = 32512;
   bool cursorVisible_ = true;
-  double lastTurn_ = -1e9;
+  double lastTurn_ = emscripten_get_now();  // the page's last turn (the program starts on one)
+  bool unseen_ = false;                     // drawn since then
+  Clock clock_;
   HFONT captionFont_ = nullptr;
   HWND shownActive_ = nullptr;
 };
@@ -803,13 +855,31 @@ int FontconfigWeight(int weight) {
   return 215;
 }
 
-std::vector<std::string> CarriedFonts() {
-  std::vector<std::string> files;
-  std::stringstream list(ZANT_WEB_FONTS);
-  for (std::string file; std::getline(list, file, ',');) {
-    if (!file.empty()) files.push_back(file);
-  }
+const std::vector<std::string> &CarriedFonts() {
+  static const std::vector<std::string> files = [] {
+    std::vector<std::string> list;
+    std::stringstream names(ZANT_WEB_FONTS);
+    for (std::string file; std::getline(names, file, ',');) {
+      if (!file.empty()) list.push_back(file);
+    }
+    return list;
+  }();
   return files;
+}
+
+// A font file of the site in the program's file system (under /fonts), fetched the first
+// time; false when the site does not give it.
+bool LoadFontFile(const std::string &file) {
+  static std::set<std::string> loaded, missing;
+  if (loaded.count(file)) return true;
+  if (missing.count(file)) return false;
+  if (!zant_js_fetch(("fonts/" + file).c_str(), ("/fonts/" + file).c_str())) {
+    std::fprintf(stderr, "zant: cannot load the font file fonts/%s\n", file.c_str());
+    missing.insert(file);
+    return false;
+  }
+  loaded.insert(file);
+  return true;
 }
 
 }  // namespace
@@ -819,8 +889,7 @@ std::vector<std::string> CarriedFonts() {
 // one, the nearest face of the family it does carry (FreeType then makes up the weight or
 // the slant). Files come from the site the first time they are needed.
 FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily) {
-  static const std::vector<std::string> carried = CarriedFonts();
-  static std::set<std::string> loaded, missing;
+  const std::vector<std::string> &carried = CarriedFonts();
   std::string family = FamilyOf(name, pitchAndFamily);
   bool bold = FontconfigWeight(weight > 0 ? weight : FW_NORMAL) > 140;
   auto fileOf = [&family](bool b, bool i) {
@@ -841,21 +910,17 @@ FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAn
     }
   }
   if (file.empty() && !carried.empty()) file = carried.front();
-  if (file.empty() || missing.count(file)) return FaceFile{};
-  std::string path = "/fonts/" + file;
-  if (!loaded.count(file)) {
-    if (!zant_js_fetch(("fonts/" + file).c_str(), path.c_str())) {
-      std::fprintf(stderr, "zant: cannot load the font file fonts/%s\n", file.c_str());
-      missing.insert(file);
-      return FaceFile{};
-    }
-    loaded.insert(file);
-  }
-  return FaceFile{path, 0};
+  if (file.empty() || !LoadFontFile(file)) return FaceFile{};
+  return FaceFile{"/fonts/" + file, 0};
 }
 
 BackendApi &Backend() {
   return TheBackend();
+}
+
+void WebBackend::FetchFonts() {
+  for (const std::string &file : CarriedFonts()) zant_js_prefetch(("fonts/" + file).c_str());
+  for (const std::string &file : CarriedFonts()) LoadFontFile(file);
 }
 
 }  // namespace zp
@@ -863,6 +928,7 @@ BackendApi &Backend() {
 // The page's program: the game, and then the page's word that it has ended. (A program
 // with a main of its own on this back end, the solver's benchmark page, takes its place.)
 __attribute__((weak)) int main() {
+  zp::TheBackend().FetchFonts();
   int code = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char *>(""), SW_SHOWDEFAULT);
   zp::TheBackend().Ended();
   return code;
