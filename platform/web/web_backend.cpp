@@ -885,13 +885,14 @@ bool LoadFontFile(const std::string &file) {
 }  // namespace
 
 // The face file for a request: the Liberation face fontconfig would choose (regular or
-// bold by the nearer weight, italic when asked), or, when the site does not carry that
+// bold by the nearer weight on fontconfig's scale, bold when both are as near; italic
+// when asked), or, when the site does not carry that
 // one, the nearest face of the family it does carry (FreeType then makes up the weight or
 // the slant). Files come from the site the first time they are needed.
 FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily) {
   const std::vector<std::string> &carried = CarriedFonts();
   std::string family = FamilyOf(name, pitchAndFamily);
-  bool bold = FontconfigWeight(weight > 0 ? weight : FW_NORMAL) > 140;
+  bool bold = FontconfigWeight(weight > 0 ? weight : FW_NORMAL) >= 140;
   auto fileOf = [&family](bool b, bool i) {
     return "Liberation" + family + "-" +
            (b && i ? "BoldItalic"
