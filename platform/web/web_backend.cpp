@@ -71,6 +71,7 @@ struct Raw {
   int32_t kind, x16, y16, button, keyCode, modifiers, time, pointer;
 };
 constexpr int32_t kTouch = 1, kNotPrimary = 8;  // Raw::pointer
+constexpr int32_t kMeta = 8;                    // Raw::modifiers
 
 // The caption's buttons, right to left.
 enum class Box { None, Close, Maximize, Minimize };
@@ -645,6 +646,9 @@ class WebBackend final : public BackendApi {
         return;
       case kKeyDown:
       case kKeyUp: {
+        // Keys with Meta (Command) are the browser's shortcuts, whose key-up the page may
+        // never see: the program would think the key still down.
+        if (raw.modifiers & kMeta) return;
         UINT vk = VirtualKey(raw.keyCode);
         if (!vk) return;
         InputEvent ev;
