@@ -70,6 +70,7 @@ enum RawKind { kPointerMove = 1, kPointerDown, kPointerUp, kKeyDown, kKeyUp, kVi
 struct Raw {
   int32_t kind, x16, y16, button, keyCode, modifiers, time, pointer;
 };
+static_assert(sizeof(Raw) == 8 * sizeof(int32_t), "the page writes eight numbers in a row");
 constexpr int32_t kTouch = 1, kNotPrimary = 8;  // Raw::pointer
 constexpr int32_t kMeta = 8;                    // Raw::modifiers
 
