@@ -43,6 +43,23 @@ function(zant_add_resources target rcfile)
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)
   # A C file whose top-level asm includes the .res (the C compiler takes no .S here).
+  if(EMSCRIPTEN)
+    # WebAssembly objects: a data section of its own, and every symbol with its size.
+    file(WRITE ${asm}
+      "__asm__(\n"
+      "  \".section .rodata.zant_res,\\\"\\\",@\\n\"\n"
+      "  \".globl zant_res_begin\\n\"\n"
+      "  \".globl zant_res_end\\n\"\n"
+      "  \".p2align 4\\n\"\n"
+      "  \"zant_res_begin:\\n\"\n"
+      "  \".incbin \\\"${res}\\\"\\n\"\n"
+      "  \".size zant_res_begin, zant_res_end - zant_res_begin\\n\"\n"
+      "  \"zant_res_end:\\n\"\n"
+      "  \".size zant_res_end, 0\\n\");\n")
+    set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res})
+    target_sources(${target} PRIVATE ${asm})
+    return()
+  endif()
   file(WRITE ${asm}
     "__asm__(\n"
     "  \".pushsection .rodata\\n\"\n"

@@ -163,6 +163,21 @@ HDC MakeWindowDC(HWND hwnd, const RECT *clip);
 
 // Fonts, for the controls as well as for the game.
 HFONT DefaultGuiFont();
+// The font file that stands for a Windows face name, weight and slant (the face's index
+// in the file for a collection); an empty path when there is none. Each back end's build
+// links one matcher: fontconfig's on the desktop, the page's own table in the browser.
+struct FaceFile {
+  std::string path;
+  int index = 0;
+};
+FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily);
+// What a matcher needs of a request: the generic family ("serif", "sans-serif", ...) of
+// a font's pitch and family, and whether a name is one of Windows' dialog faces, which
+// Arial's metric twin stands in for.
+const char *GenericFamily(int pitchAndFamily);
+bool IsDialogFace(const std::string &name);
+// The Unicode character of a Windows-1252 byte (the layer's strings are in that code page).
+uint32_t UnicodeOfAnsi(unsigned char c);
 // Draws text with its cell's top-left at (x, y), clipped to `clip`. Returns the advance.
 int DrawTextRun(Image &img, const RECT &clip, HFONT font, int x, int y, const char *text, int len,
                 uint32_t pixel);

@@ -1,5 +1,6 @@
-// Fonts and text: faces found through fontconfig, glyphs rasterised by FreeType with
-// anti-aliasing and kept in a cache per face and size.
+// Fonts and text: faces found by MatchFace (fontconfig on the desktop, the page's own
+// table in the browser), glyphs rasterised by FreeType with anti-aliasing and kept in a
+// cache per face and size.
 //
 // Sizes follow Windows: a positive height is the cell height (ascent + descent, from the
 // face's Windows ascent and descent), a negative one the em height. Text is placed with
@@ -9,7 +10,6 @@
 #include FT_GASP_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <array>
@@ -20,18 +20,6 @@
 #include <strings.h>
 
 #include "internal.h"
-
-// GCC says it builds with AddressSanitizer by a macro, clang by a feature test.
-#if defined(__SANITIZE_ADDRESS__)
-#define ZANT_LEAK_CHECKER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZANT_LEAK_CHECKER 1
-#endif
-#endif
-#if defined(ZANT_LEAK_CHECKER)
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace zp {
 
@@ -78,8 +66,10 @@ FT_Library Library() {
   return lib;
 }
 
+}  // namespace
+
 // Windows-1252 bytes 0x80..0x9F; everything else is the same number in Unicode.
-uint32_t Unicode(unsigned char c) {
+uint32_t UnicodeOfAnsi(unsigned char c) {
   static const uint16_t k80[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
@@ -102,67 +92,15 @@ const char *GenericFamily(int pitchAndFamily) {
   }
 }
 
-// Fontconfig keeps a few bytes of its configuration unreachable for the life of the
-// process (once, when it first applies its rules); the leak checker is told to ignore
-// what it allocates while matching.
-struct IgnoreLeaks {
-#if defined(ZANT_LEAK_CHECKER)
-  IgnoreLeaks() {
-    __lsan_disable();
+bool IsDialogFace(const std::string &name) {
+  for (const char *dialogFace : {"MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
+                                 "Microsoft Sans Serif", "Tahoma", "System"}) {
+    if (strcasecmp(name.c_str(), dialogFace) == 0) return true;
   }
-  ~IgnoreLeaks() {
-    __lsan_enable();
-  }
-#endif
-};
-
-struct FaceFile {
-  std::string path;
-  int index = 0;
-};
-
-// The file fontconfig offers for a face name, weight and slant (cached: matching is slow).
-FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily) {
-  static std::map<std::string, FaceFile> cache;
-  std::string key = name + '\n' + std::to_string(weight) + '\n' + (italic ? "i" : "r") + '\n' +
-                    std::to_string(pitchAndFamily);
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
-  FaceFile found;
-  [[maybe_unused]] IgnoreLeaks ignore;
-  if (FcPattern *pat = FcPatternCreate()) {
-    if (!name.empty()) {
-      FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8 *>(name.c_str()));
-    }
-    // Windows' dialog faces are narrow sans faces that fontconfig does not know; Arial's
-    // metric twin comes closer to their widths than the generic sans face.
-    for (const char *dialogFace : {"MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
-                                   "Microsoft Sans Serif", "Tahoma", "System"}) {
-      if (strcasecmp(name.c_str(), dialogFace) == 0) {
-        FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8 *>("Arial"));
-      }
-    }
-    FcPatternAddString(pat, FC_FAMILY,
-                       reinterpret_cast<const FcChar8 *>(GenericFamily(pitchAndFamily)));
-    FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(weight > 0 ? weight : FW_NORMAL));
-    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-    FcDefaultSubstitute(pat);
-    FcResult result = FcResultNoMatch;
-    if (FcPattern *match = FcFontMatch(nullptr, pat, &result)) {
-      FcChar8 *file = nullptr;
-      if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
-        found.path = reinterpret_cast<const char *>(file);
-      }
-      int index = 0;
-      if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) found.index = index;
-      FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pat);
-  }
-  cache[key] = found;
-  return found;
+  return false;
 }
+
+namespace {
 
 // Windows' classic dialog face, MS Sans Serif (and its TrueType twin), is narrower than
 // the Arial metrics of the face that stands in for it: dialogs laid out for it need the
@@ -319,7 +257,7 @@ const Glyph &FontFace::GlyphFor(unsigned char c) {
     g.advance = aveCharWidth;
     return g;
   }
-  FT_UInt index = FT_Get_Char_Index(face, Unicode(c));
+  FT_UInt index = FT_Get_Char_Index(face, UnicodeOfAnsi(c));
   FT_Int32 load = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
   if (FT_Load_Glyph(face, index, load) != 0) return g;
   FT_GlyphSlot slotp = face->glyph;

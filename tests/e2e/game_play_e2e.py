@@ -291,6 +291,7 @@ class Run:
         self.failures, self.kept, self.origin, self.window = [], 0, None, None
         self.digits = Digits()
         self.notices = {}  # each notice seen since watch_notices(): its first screen
+        self.screen_centre = (512, 384)  # of the virtual display's 1024 x 768
 
     # --- Faults --------------------------------------------------------------------------
     def fail(self, text, board=None):
@@ -396,6 +397,9 @@ class Run:
             return self.fail(f"{what}: the {cell} cell shows {got}, expected {value}", board)
         fault = self.digits.learn(seen, value)
         return self.check(fault is None, f"{what}: the {cell} cell {fault}", board)
+
+    def dialog(self, window, template):
+        return Dialog(self, window, template)
 
     def wait_window(self, test, seconds, what):
         deadline = time.time() + seconds
@@ -544,7 +548,7 @@ def buttons_in(shot, box):
 def opponent_dialog(run, first):
     """Computer and Amateur clicked, checked on the screen, and OK."""
     window = run.wait_window(lambda w, n: n == "Select Your Opponent", 10, "the opponent dialog")
-    dialog = Dialog(run, window, OPPONENT)
+    dialog = run.dialog(window, OPPONENT)
 
     def chosen(board):
         return [n for n in ("Computer", "Human", "Newbie", "Amateur", "Pro")
@@ -569,7 +573,7 @@ def opponent_dialog(run, first):
 
 def start_order_dialog(run):
     window = run.wait_window(lambda w, n: n == "Start Order", 10, "the start-order dialog")
-    dialog = Dialog(run, window, START_ORDER)
+    dialog = run.dialog(window, START_ORDER)
     board = run.wait(lambda b: dialog.button_there(b.shot, "Roll"), 5)
     run.keep(board, "start_order")
     dark, lines = dialog.text_lines(board.shot, "text")
@@ -585,7 +589,7 @@ def text_dialog(run, template, name, before):
     """The rules or the strategy dialog: a window without a title, at its place, with its
     text and its Close button; closed with the button, the board is as it was."""
     window = run.wait_window(lambda w, n: n == "" and w not in before, 10, f"the {name} dialog")
-    dialog = Dialog(run, window, template)
+    dialog = run.dialog(window, template)
     board = run.wait(lambda b: dialog.button_there(b.shot, "Close"), 5)
     run.keep(board, name)
     dark, lines = dialog.text_lines(board.shot, "text")
@@ -626,7 +630,8 @@ def dialogs_over_the_game(run, board):
     dark = sum(1 for p in pixels if max(p) < 80)
     run.check(red >= 50 and dark >= 300, f"the warning box: {red} red pixels of its icon, {dark} dark pixels",
               board)
-    run.check(abs(x + w // 2 - 512) <= 3 and abs(y + h // 2 - 384) <= 12,
+    cx, cy = run.screen_centre
+    run.check(abs(x + w // 2 - cx) <= 3 and abs(y + h // 2 - cy) <= 12,
               f"the warning box is not centred on the screen: {x},{y} {w}x{h}", board)
     choices = buttons_in(shot, (x, y + h // 2, x + w, y + h))
     if len(choices) != 2:

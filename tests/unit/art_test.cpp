@@ -244,10 +244,10 @@ bool LoadPng(const std::string &path, Rgba &out, std::string &why) {
   return true;
 }
 
-// The icons for desktop icon themes: one picture at each size, of the die with a clear
-// margin around it, edges smoothed by partial opacity.
+// The icons for desktop icon themes and the web app: one picture at each size, of the die with a
+// clear margin around it, edges smoothed by partial opacity.
 TEST(Art, ThemeIconsShowTheDieAtEachSize) {
-  for (int size : {32, 48, 64, 128, 256}) {
+  for (int size : {32, 48, 64, 128, 256, 192, 512}) {
     std::string name = "icons/zantpig-" + std::to_string(size) + ".png";
     Rgba icon;
     std::string why;
@@ -410,9 +410,10 @@ TEST(Art, GeneratorReproducesTheCommittedPictures) {
   std::string folder = pattern;
   std::string command = "\"" + kGenerator + "\" \"" + folder + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  for (const char *name : {"table.bmp", "dice.bmp", "headers.bmp", "splash.bmp", "zantpig.ico",
-                           "icons/zantpig-32.png", "icons/zantpig-48.png", "icons/zantpig-64.png",
-                           "icons/zantpig-128.png", "icons/zantpig-256.png"}) {
+  for (const char *name :
+       {"table.bmp", "dice.bmp", "headers.bmp", "splash.bmp", "zantpig.ico", "icons/zantpig-32.png",
+        "icons/zantpig-48.png", "icons/zantpig-64.png", "icons/zantpig-128.png",
+        "icons/zantpig-256.png", "icons/zantpig-192.png", "icons/zantpig-512.png"}) {
     std::vector<uint8_t> made = ReadBytes(folder + "/" + name),
                          kept = ReadBytes(kResources + "/" + name);
     EXPECT_EQ(made.size(), kept.size()) << name;

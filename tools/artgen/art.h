@@ -186,9 +186,10 @@ Image MakeDiceSheet(const Image &table);
 Image MakeHeaders();
 Image MakeSplash();
 // The icon, size x size pixels: the program's own is 32 and fills its square; the ones
-// for desktops' icon themes keep a margin of kThemeIconMargin in 32 on each side.
+// for desktops' icon themes and for the web app (192 and 512, the sizes browsers install
+// an app with) keep a margin of kThemeIconMargin in 32 on each side.
 void MakeIcon(Image &img, Mask &opaque, int size = 32, double margin = 0);
-constexpr int kThemeIconSizes[] = {32, 48, 64, 128, 256};
+constexpr int kThemeIconSizes[] = {32, 48, 64, 128, 256, 192, 512};
 constexpr double kThemeIconMargin = 2;
 
 // Preview pictures: the table with a die at rest, in flight, and in the busy tint.

@@ -2,6 +2,7 @@
 //
 //   zantpig-artgen <folder>            table.bmp, dice.bmp, headers.bmp, splash.bmp, zantpig.ico,
 //                                      and icons/zantpig-<size>.png for desktop icon themes
+//                                      and the web app
 //   zantpig-artgen --preview <folder>  the same, and pictures of the table with the die at
 //                                      rest, in flight and in the busy tint
 #include <cstdio>
@@ -45,7 +46,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "zantpig-artgen: cannot write %s/zantpig.ico\n", folder.c_str());
     ok = false;
   }
-  // The icon for desktop menus, at each size an icon theme asks for.
+  // The icon for desktop menus, at each size an icon theme asks for, and the web app's.
   std::error_code made;
   std::filesystem::create_directories(folder + "/icons", made);
   for (int size : art::kThemeIconSizes) {

@@ -9,6 +9,7 @@ namespace lab {
 int SimulateCommand(int argc, char **argv);
 int TournamentCommand(int argc, char **argv);
 int PolicyCommand(int argc, char **argv);
+int ScreenshotCommand(int argc, char **argv);
 
 // Parses a whole decimal number in [0, max].
 bool ParseNumber(const char *text, unsigned long long max, unsigned long long *out);

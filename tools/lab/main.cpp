@@ -8,6 +8,7 @@
 //   zantpig-lab simulate ...          whole games through the real program
 //   zantpig-lab tournament ...        every way of playing against every other
 //   zantpig-lab policy ...            the picture of the strategy, and where it differs
+//   zantpig-lab screenshot FILE       the main window at start-up, as a BMP
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -34,6 +35,7 @@ const char kUsage[] =
     "       zantpig-lab simulate PLAYER1 PLAYER2 [--games N] [--seed S] [--no-tables] [--csv]\n"
     "       zantpig-lab tournament [--games N] [--seed S] [--players LIST] [--opponents LIST]\n"
     "       zantpig-lab policy [--out FILE.png] [--size WxH] [--diff]\n"
+    "       zantpig-lab screenshot FILE.bmp\n"
     "\n"
     "  solve   solve the win-probability tables as the game does; print the number of\n"
     "          sweeps, the time taken and P(0, 0, 0). --dump writes the probabilities\n"
@@ -58,7 +60,10 @@ const char kUsage[] =
     "          exact. LIST is comma-separated, e.g. hold:20,rule.\n"
     "  policy  --out: a PNG picture of where the game's table and the exact optimum hold,\n"
     "          by own score, for a few opponent scores (default size 1200x960); --diff:\n"
-    "          list the states where they choose differently.\n";
+    "          list the states where they choose differently.\n"
+    "  screenshot  run the program headless on a 640x480 screen until it is ready (the\n"
+    "          tables solved) and write its main window, menu bar and client area, as a\n"
+    "          24-bit BMP: the picture the browser build must show.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -242,5 +247,6 @@ int main(int argc, char **argv) {
   if (command == "simulate") return Checked(lab::SimulateCommand(argc, argv));
   if (command == "tournament") return Checked(lab::TournamentCommand(argc, argv));
   if (command == "policy") return Checked(lab::PolicyCommand(argc, argv));
+  if (command == "screenshot") return Checked(lab::ScreenshotCommand(argc, argv));
   return Usage();
 }

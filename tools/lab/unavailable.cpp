@@ -22,5 +22,8 @@ int SimulateCommand(int, char **) {
 int TournamentCommand(int, char **) {
   return Unavailable("tournament");
 }
+int ScreenshotCommand(int, char **) {
+  return Unavailable("screenshot");
+}
 
 }  // namespace lab

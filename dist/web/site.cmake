@@ -1,0 +1,39 @@
+# The browser build as a static site, in build/web/site: the page, the program (zantpig.js
+# and zantpig.wasm), the font files it draws its text with, the web app manifest with the
+# icons, and the service worker that keeps it all for playing offline. Any static web
+# server can serve the folder as it is.
+set(site ${CMAKE_BINARY_DIR}/site)
+set(here ${CMAKE_CURRENT_LIST_DIR})
+
+configure_file(${here}/manifest.webmanifest.in ${site}/manifest.webmanifest @ONLY)
+set(copies)
+function(zant_site_file from to)
+  add_custom_command(OUTPUT ${site}/${to}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${from} ${site}/${to}
+    DEPENDS ${from} VERBATIM)
+  set(copies ${copies} ${site}/${to} PARENT_SCOPE)
+endfunction()
+
+zant_site_file(${here}/index.html index.html)
+foreach(size 32 192 512)
+  zant_site_file(${PROJECT_SOURCE_DIR}/resources/icons/zantpig-${size}.png
+                 icons/zantpig-${size}.png)
+endforeach()
+foreach(font ${ZANT_WEB_FONTS})
+  find_file(font_file_${font} ${font} PATHS /usr/share/fonts/truetype/liberation2
+            /usr/share/fonts/truetype/liberation NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT font_file_${font})
+    message(FATAL_ERROR "${font} not found: run script/bootstrap (fonts-liberation2)")
+  endif()
+  zant_site_file(${font_file_${font}} fonts/${font})
+endforeach()
+
+# The service worker lists every other file of the site, and names its cache after what
+# they hold, so that a changed site replaces what a browser kept of the old one.
+add_custom_command(OUTPUT ${site}/service-worker.js
+  COMMAND ${CMAKE_COMMAND} -DSITE=${site} -DTEMPLATE=${here}/service-worker.js.in
+          -DVERSION=${PROJECT_VERSION} -P ${here}/service_worker.cmake
+  DEPENDS ${copies} ${site}/manifest.webmanifest zantpig ${here}/service-worker.js.in
+          ${here}/service_worker.cmake
+  VERBATIM)
+add_custom_target(site ALL DEPENDS ${copies} ${site}/service-worker.js)

@@ -1,0 +1,126 @@
+// The page's side of the browser back end (web_backend.cpp): one small function for each
+// thing the back end asks of the page. They move pixels, input and files; they decide
+// nothing. The page's state is `Zant`, set up by the prelude (prelude.js).
+mergeInto(LibraryManager.library, {
+  // The canvas holds a picture of this many pixels.
+  zant_js_screen: function(width, height) {
+    Zant.canvas.width = width;
+    Zant.canvas.height = height;
+  },
+
+  // One changed rectangle of the screen, as RGBA bytes in the program's memory.
+  zant_js_blit: function(rgba, x, y, width, height) {
+    var bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
+    Zant.context.putImageData(new ImageData(bytes, width, height), x, y);
+  },
+
+  // Where the canvas lies on the page and how large it is shown, in CSS pixels; shown
+  // smoothly or with crisp pixels.
+  zant_js_place: function(left, top, width, height, smooth) {
+    var style = Zant.canvas.style;
+    style.left = left + 'px';
+    style.top = top + 'px';
+    style.width = width + 'px';
+    style.height = height + 'px';
+    style.imageRendering = smooth ? 'auto' : 'pixelated';
+  },
+
+  // The page's size in CSS pixels and its device pixels per CSS pixel (in 1024ths).
+  zant_js_viewport: function(out) {
+    HEAP32[out >> 2] = window.innerWidth;
+    HEAP32[(out >> 2) + 1] = window.innerHeight;
+    HEAP32[(out >> 2) + 2] = Math.round((window.devicePixelRatio || 1) * 1024);
+  },
+
+  // Takes the oldest input record (eight numbers, see prelude.js); 0 when there is none.
+  zant_js_next_event: function(out) {
+    var record = Zant.events.shift();
+    if (!record) return 0;
+    HEAP32.set(record, out >> 2);
+    return 1;
+  },
+
+  // Waits until input comes, or for ms milliseconds.
+  zant_js_wait: function(ms) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      if (Zant.events.length) return wakeUp();
+      var timer = setTimeout(function() {
+        Zant.wake = null;
+        wakeUp();
+      }, ms);
+      Zant.wake = function() {
+        clearTimeout(timer);
+        wakeUp();
+      };
+    });
+  },
+
+  // Lets the page paint what was drawn, and comes back soon after (also where the page
+  // is hidden and paints nothing).
+  zant_js_yield: function() {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var done = false;
+      function resume() {
+        if (done) return;
+        done = true;
+        wakeUp();
+      }
+      requestAnimationFrame(function() {
+        setTimeout(resume, 0);
+      });
+      setTimeout(resume, 50);
+    });
+  },
+
+  // Starts fetching a file of the site, which zant_js_fetch then takes.
+  zant_js_prefetch: function(url) {
+    var name = UTF8ToString(url);
+    if (Zant.files[name]) return;
+    Zant.files[name] = fetch(name).then(function(response) {
+      if (!response.ok) throw new Error(response.status);
+      return response.arrayBuffer();
+    });
+    Zant.files[name].catch(function() {});  // a failure is zant_js_fetch's to tell
+  },
+
+  // Puts a file of the site into the program's file system; 1 when it came.
+  zant_js_fetch__deps: ['$FS', 'zant_js_prefetch'],
+  zant_js_fetch: function(url, path) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var where = UTF8ToString(path), name = UTF8ToString(url);
+      _zant_js_prefetch(url);
+      Zant.files[name].then(function(data) {
+        delete Zant.files[name];
+        FS.mkdirTree(where.substring(0, where.lastIndexOf('/')));
+        FS.writeFile(where, new Uint8Array(data));
+        wakeUp(1);
+      }, function() {
+        wakeUp(0);
+      });
+    });
+  },
+
+  // The pointer over the page: 0 arrow, 1 text beam, 2 hourglass, 3 cross, 4 none.
+  zant_js_cursor: function(kind) {
+    document.body.style.cursor = ['default', 'text', 'wait', 'crosshair', 'none'][kind];
+  },
+
+  zant_js_title: function(title) {
+    document.title = UTF8ToString(title);
+  },
+
+  // The page's list of windows (screen pixels; shown 1 or 0, -1 when it is gone).
+  zant_js_window: function(id, title, left, top, right, bottom, shown) {
+    if (shown < 0) {
+      delete Zant.windows[id];
+      return;
+    }
+    Zant.windows[id] = {title: UTF8ToString(title), left: left, top: top, right: right,
+                        bottom: bottom, shown: shown == 1};
+  },
+
+  // The program has ended.
+  zant_js_ended: function() {
+    Zant.show('ended');
+  },
+});

@@ -1,0 +1,17 @@
+# The browser build in headless Chromium, over the DevTools protocol, against the site on a
+# local static server: the start-up board against the headless renderer's picture, a whole
+# game with the dialogs and a message box, Exit through the splash, and a second load
+# offline at a phone's size. The reference picture comes from the native build's
+# zantpig-lab (script/test builds the default preset first); without it the test is skipped.
+if(EMSCRIPTEN)
+  set(ZANT_NATIVE_LAB ${CMAKE_SOURCE_DIR}/build/default/tools/lab/zantpig-lab CACHE FILEPATH
+      "The native zantpig-lab, which draws the reference picture of the browser test")
+  add_test(NAME web_e2e
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/web_e2e.py
+            --site ${CMAKE_BINARY_DIR}/site --lab ${ZANT_NATIVE_LAB}
+            --dice ${CMAKE_SOURCE_DIR}/resources/dice.bmp
+            --splash ${CMAKE_SOURCE_DIR}/resources/splash.bmp
+            --out ${CMAKE_BINARY_DIR}/web_e2e)
+  # A whole game lasts a few minutes: the die and the pauses run at the speed a person sees.
+  set_tests_properties(web_e2e PROPERTIES LABELS e2e TIMEOUT 900 SKIP_RETURN_CODE 77)
+endif()

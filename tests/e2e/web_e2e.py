@@ -1,0 +1,338 @@
+#!/usr/bin/python3
+"""The browser build in headless Chromium, driven over the DevTools protocol, against the
+site served from a local static server on 127.0.0.1, and read back from the canvas.
+
+Usage: web_e2e.py --site <folder> --lab <zantpig-lab> --dice <dice.bmp> --splash <splash.bmp>
+                  --out <folder>
+
+- Start-up at a desktop's size: the board, once the tables are solved, is the headless
+  renderer's picture (zantpig-lab screenshot) pixel for pixel; the frame the page draws has
+  the title "Zant Pig" on an active title bar with its boxes; the screen is shown at a whole
+  scale, crisp; the service worker holds every file of the site and the browser finds the
+  page installable.
+- New Game from the menu bar, the opponent dialog (Computer, Amateur) and the start-order
+  dialog; at the first move of player 1 the rules (key R) and, from the Strategy pop-up,
+  the warning message box answered Yes and the strategy text, each closed and the board as
+  it was; then the game played with clicks to a win, the board read after every step as the
+  game play check of the desktop builds reads it (tests/e2e/game_play_e2e.py).
+- Escape: the splash image, centred, for about two seconds, then the page's note that the
+  game has ended, on the bare desktop.
+- The server stopped, the page held sideways at a phone's size and started again from the
+  note's button: the page loads from the service worker alone, shows the same board scaled
+  down smoothly to fit, and the rules open and close with taps.
+The screenshots of the canvas the checks were made on, and of the page, are kept in --out.
+"""
+import argparse
+import json
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+try:
+    from chromium import Browser, Canvas, Failure, SiteServer  # noqa: E402
+except ImportError as e:  # python3-websocket, for /usr/bin/python3
+    print(f"SKIP: {e} (script/bootstrap installs python3-websocket)")
+    sys.exit(77)
+from game_play_e2e import (RULES, Board, Dialog, Failed, Game, Run,  # noqa: E402
+                           dialogs_over_the_game, menu_titles, new_game, read_bmp, save_png,
+                           text_dialog)
+from run_game import find_client  # noqa: E402
+
+SCREEN = (640, 480)
+DESKTOP = (0, 128, 128)
+TITLE = "Zant Pig"
+
+
+class WebDialog(Dialog):
+    """A dialog on the page: its place is known exactly, the frame the page draws (a
+    border, and a title bar when it has a title) or the layer's border lying around its
+    client area; a dialog may have been moved up to fit on the screen."""
+
+    def __init__(self, run, window, template):
+        self.run, self.window, self.template = run, window, template
+        x, y, w, h = run.geometry(window)
+        caption = 19 if run.windows()[window] else 0
+        tw, th = template["size"]
+        self.left, self.top = x + 3, y + 3 + caption
+        self.sx, self.sy = (w - 6) / tw, (h - 6 - caption) / th
+
+
+class WebRun(Run):
+    """The desktop builds' game play run, on the page: the screen is the canvas, the windows
+    are the page's list of them, input goes in through the protocol."""
+
+    def __init__(self, browser, out, tiles):
+        super().__init__(None, out, None, tiles)
+        self.browser = browser
+        self.screen_centre = (SCREEN[0] // 2, SCREEN[1] // 2)
+        self.touching = False
+
+    def dialog(self, window, template):
+        return WebDialog(self, window, template)
+
+    def page_windows(self):
+        return json.loads(self.browser.evaluate("JSON.stringify(Zant.windows)"))
+
+    def windows(self):
+        return {w: v["title"] for w, v in self.page_windows().items() if v["shown"]}
+
+    def geometry(self, window):
+        v = self.page_windows()[window]
+        return v["left"], v["top"], v["right"] - v["left"], v["bottom"] - v["top"]
+
+    def note(self):
+        """The page's note in place of the game ('ended', 'failed') or None."""
+        return self.browser.evaluate(
+            "['ended', 'failed'].find(n => document.getElementById(n) && "
+            "!document.getElementById(n).hidden) || null")
+
+    def look(self):
+        if not self.browser.evaluate("typeof Zant == 'object' && document.readyState == 'complete'"):
+            return None  # the page is still loading
+        if self.note():
+            raise Failed(f"the page says: {self.note()}")
+        shot = Canvas(self.browser)
+        if self.origin is None:
+            self.origin = find_client(shot)
+            if self.origin is None:
+                return None
+        return Board(shot, self.origin, self.tiles)
+
+    def placement(self):
+        return self.browser.evaluate(
+            "(() => { const r = Zant.canvas.getBoundingClientRect(); return [r.left, r.top, "
+            "r.width, r.height, Zant.canvas.style.imageRendering]; })()")
+
+    def click_screen(self, x, y):
+        """A click (or a tap) at a point of the screen (canvas pixels)."""
+        left, top, width, height, _ = self.placement()
+        px, py = left + (x + 0.5) * width / SCREEN[0], top + (y + 0.5) * height / SCREEN[1]
+        if self.touching:
+            self.browser.touch("touchStart", px, py)
+            time.sleep(0.05)
+            self.browser.touch("touchEnd", px, py)
+            return
+        self.browser.mouse("mouseMoved", px, py)
+        time.sleep(0.05)
+        self.browser.mouse("mousePressed", px, py)
+        self.browser.mouse("mouseReleased", px, py)
+
+    def key(self, name):
+        self.browser.key(name)
+
+    def keep_page(self, name):
+        """A screenshot of the whole page, as the player sees it."""
+        self.kept += 1
+        path = os.path.join(self.out, f"{self.kept:03d}_page_{name}.png")
+        self.browser.screenshot(path)
+        return os.path.basename(path)
+
+    def wait_for(self, expression, seconds, what):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            value = self.browser.evaluate(expression)
+            if value:
+                return value
+            time.sleep(0.1)
+        raise Failed(f"not seen within {seconds:.0f} s: {what}")
+
+
+def same_as_reference(run, board, reference, what):
+    """The main window's picture (menu bar and client area) on the canvas against the
+    headless renderer's, pixel for pixel."""
+    w, h, rows = reference
+    x0, y0 = board.ox, board.oy - (h - 400)  # the menu bar lies above the 600 x 400 client
+    differ, first = 0, None
+    for y in range(h):
+        start = ((y0 + y) * board.shot.w + x0) * 3
+        seen = board.shot.px[start:start + w * 3]
+        if seen != rows[y]:
+            for x in range(w):
+                if seen[3 * x:3 * x + 3] != rows[y][3 * x:3 * x + 3]:
+                    differ += 1
+                    first = first or (x, y)
+    run.check(differ == 0, f"{what}: {differ} pixels of the main window differ from the headless "
+              f"renderer's picture, the first at {first} of its surface", board)
+
+
+def ready(run, what, seconds=60):
+    """The board once the tables are solved: the table top in its own colours, the die's
+    rest cell bare, nothing on the score board yet."""
+    return run.wait(lambda b: b.state() == "idle" and b.header() == "blank", seconds, what)
+
+
+def check_frame(run, board):
+    """The title bar the page draws around the main window."""
+    windows = run.page_windows()
+    main = [v for v in windows.values() if v["title"] == TITLE and v["shown"]]
+    run.check(len(main) == 1 and (main[0]["left"], main[0]["top"]) == (0, 0),
+              f"the page's windows: {windows}, expected {TITLE!r} at the top-left corner", board)
+    shot, ox, oy = board.shot, board.ox, board.oy
+    bar_top, bar_bottom = oy - 19 - 19, oy - 19 - 1  # above the menu bar, less its last line
+    left, right = shot.at(ox + 1, bar_top + 5), shot.at(ox + 520, bar_top + 5)
+    run.check(left == (0, 0, 128) and right[2] > 180 and right[0] < 40 and right[1] > 100,
+              f"the active title bar runs from navy to light blue: {left} .. {right}", board)
+    white = sum(1 for y in range(bar_top, bar_bottom) for x in range(ox + 20, ox + 90)
+                if shot.at(x, y) == (255, 255, 255))
+    run.check(white >= 40, f"the title {TITLE!r} in white on the title bar: {white} white pixels", board)
+    # Three caption boxes on the right, each a light face with dark ink.
+    boxes = [shot.at(x, bar_top + 8) for x in range(ox + 540, ox + 600)]
+    run.check(boxes.count((192, 192, 192)) >= 20 and (0, 0, 0) in boxes,
+              "the minimize, maximize and close boxes on the title bar", board)
+    title = run.browser.evaluate("document.title")
+    run.check(title == TITLE, f"the page's title is {title!r}")
+
+
+def offline_ready(run, files):
+    """Every file of the site in the service worker's cache, and the page controlled by it."""
+    count = run.wait_for("""(async () => {
+        await navigator.serviceWorker.ready;
+        const names = await caches.keys();
+        if (names.length != 1 || !navigator.serviceWorker.controller) return 0;
+        return (await (await caches.open(names[0])).keys()).length;
+    })()""", 30, "the service worker in control, with its cache")
+    run.check(count == files, f"the service worker's cache holds {count} files, the site {files}")
+
+
+def splash_and_end(run, splash):
+    """Escape: the splash, centred on the screen, for about two seconds, then the note."""
+    w, h, rows = splash
+    x0, y0 = SCREEN[0] // 2 - w // 2, SCREEN[1] // 2 - h // 2
+    run.key("Escape")
+    deadline, seen = time.time() + 15, None
+    while seen is None and time.time() < deadline:
+        shot = Canvas(run.browser)
+        if all(shot.px[((y0 + y) * shot.w + x0) * 3:((y0 + y) * shot.w + x0 + w) * 3] == rows[y]
+               for y in range(h)):
+            seen = time.time()
+            run.check(shot.at(10, 10) == DESKTOP, "the main window is gone while the splash shows")
+            save_png(shot, os.path.join(run.out, "splash.png"), (0, 0, shot.w, shot.h))
+            run.keep_page("splash")
+        time.sleep(0.05)
+    if seen is None:
+        raise Failed("the splash image did not show, centred, after Escape")
+    run.wait_for("!document.getElementById('ended').hidden", 15, "the note that the game has ended")
+    shown = time.time() - seen
+    run.check(1.5 <= shown <= 5, f"the splash showed for {shown:.1f} s, about 2 s expected")
+    run.keep_page("ended")
+    shot = Canvas(run.browser)
+    bare = sum(1 for y in range(0, shot.h, 8) for x in range(0, shot.w, 8) if shot.at(x, y) != DESKTOP)
+    run.check(bare == 0, f"after the end the screen is the bare desktop ({bare} samples differ)")
+
+
+def phone_offline(run, server, reference):
+    """The site again without its server, held sideways at a phone's size."""
+    server.stop()
+    run.browser.viewport(844, 390, scale=3, mobile=True)
+    run.browser.evaluate("document.getElementById('again').click()")
+    run.origin = None
+    time.sleep(0.5)
+    board = ready(run, "the page loaded again with no server, at a phone's size")
+    run.keep(board, "phone_ready")
+    run.keep_page("phone_ready")
+    same_as_reference(run, board, reference, "offline, at a phone's size")
+    left, top, width, height, rendering = run.placement()
+    run.check(0 <= left and left + width <= 844.5 and 0 <= top and top + height <= 390.5
+              and abs(width / height - SCREEN[0] / SCREEN[1]) < 0.01 and height >= 389,
+              f"the screen fits the phone's page: {width:.0f} x {height:.0f} at {left:.0f}, {top:.0f}")
+    run.check(rendering == "auto", f"scaled down smoothly, not {rendering!r}")
+    # Taps: the rules from the menu bar, closed with their button.
+    run.touching = True
+    titles = menu_titles(board)
+    if not run.check(len(titles) == 5, f"{len(titles)} titles on the menu bar, expected 5", board):
+        raise Failed("the menu bar")
+    before = set(run.windows())
+    run.click_screen((titles[1][0] + titles[1][1]) // 2, board.oy - 10)
+    text_dialog(run, RULES, "rules_tapped", before)
+    after = ready(run, "the board after the tapped rules", 10)
+    run.check(after.client() == board.client(), "the board differs after the tapped rules", after)
+    run.keep_page("phone_after_rules")
+
+
+def check_all(run, args, server):
+    w, h, rows = read_bmp(args.reference)
+    reference = (w, h, rows)
+    run.browser.viewport(1280, 800)
+    run.browser.navigate(server.url)
+    board = ready(run, "the page ready, the tables solved")
+    run.keep(board, "ready")
+    run.keep_page("ready")
+    same_as_reference(run, board, reference, "at start-up")
+    check_frame(run, board)
+    left, top, width, height, rendering = run.placement()
+    run.check((width, height, rendering) == (640, 480, "pixelated"),
+              f"at 1280 x 800 the screen shows at its own size, crisp: {width} x {height}, {rendering}")
+    # The service worker keeps every file but itself, and the page's address ('./').
+    offline_ready(run, sum(len(f) for _, _, f in os.walk(args.site)))
+    errors = run.browser.call("Page.getInstallabilityErrors").get("installabilityErrors")
+    run.check(errors == [], f"the browser finds the page not installable: {errors}")
+
+    board = new_game(run, "menu", first=True)
+    game = Game(run, "the game", args.game_seconds)
+    board = game.play(board, quit_after=0)
+    board = dialogs_over_the_game(run, board)
+    started = time.time()
+    board = game.play(board)
+    print(f"the game: {game.moves} moves of player 1, totals {game.totals}, "
+          f"{time.time() - started:.0f} s", flush=True)
+    run.keep(board, "game_over")
+    run.keep_page("game_over")
+    winner = board.header()
+    won = game.totals[0] if winner == "Player 1" else game.totals[1]
+    run.check(winner in ("Player 1", "Computer") and (won is None or won >= 100),
+              f"game over: the header highlights {winner}, totals {game.totals}", board)
+    run.check(board.message() == "win", "game over: the win message is not in the success colour", board)
+    run.check(board.buttons() == "greyed", "game over: Roll, Hold and Quit should be greyed", board)
+
+    splash_and_end(run, read_bmp(args.splash))
+    phone_offline(run, server, reference)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--site", required=True)
+    parser.add_argument("--lab", required=True, help="the native zantpig-lab")
+    parser.add_argument("--dice", required=True)
+    parser.add_argument("--splash", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--game-seconds", type=float, default=540.0)
+    args = parser.parse_args()
+    if not os.path.exists("/usr/bin/chromium"):
+        print("SKIP: Chromium is not installed (script/bootstrap installs it)")
+        return 77
+    if not os.access(args.lab, os.X_OK):
+        print(f"SKIP: {args.lab} is missing: the reference picture comes from the native build "
+              "(cmake --build --preset default)")
+        return 77
+    os.makedirs(args.out, exist_ok=True)
+    for name in os.listdir(args.out):
+        if name.endswith((".png", ".bmp")):
+            os.remove(os.path.join(args.out, name))
+    args.reference = os.path.join(args.out, "reference.bmp")
+    if os.system(f"'{args.lab}' screenshot '{args.reference}' > /dev/null") != 0:
+        print("FAILED: zantpig-lab screenshot")
+        return 1
+    dw, dh, drows = read_bmp(args.dice)
+    tiles = [[drows[face * 50 + j][:50 * 3] for j in range(50)] for face in range(7)]
+
+    started = time.time()
+    server = SiteServer(args.site)
+    browser = Browser()
+    run = WebRun(browser, args.out, tiles)
+    try:
+        check_all(run, args, server)
+    except (Failed, Failure) as e:
+        run.fail(str(e))
+    finally:
+        browser.close()
+        server.stop()
+    print(f"{time.time() - started:.0f} s; {run.kept} screenshots kept in {args.out}")
+    for f in run.failures:
+        print("FAILED:", f)
+    print(f"browser check: {len(run.failures)} failures" if run.failures else "browser check: passed")
+    return 1 if run.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
