@@ -337,7 +337,10 @@ class Run:
             self.origin = find_client(shot)
             if self.origin is None:
                 return None
-        board = Board(shot, self.origin, self.tiles)
+        return self.seen(Board(shot, self.origin, self.tiles))
+
+    def seen(self, board):
+        """Every look goes through here: the notice it shows, if any, is noted."""
         notice = board.notice()
         if notice is not None:
             self.notices.setdefault(notice, board)

@@ -97,7 +97,7 @@ class WebRun(Run):
             self.origin = find_client(shot)
             if self.origin is None:
                 return None
-        return Board(shot, self.origin, self.tiles)
+        return self.seen(Board(shot, self.origin, self.tiles))
 
     def placement(self):
         return self.browser.evaluate(
