@@ -41,6 +41,12 @@ inline COLORREF ColorRefFromPixel(uint32_t p) {
   return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
+// The classic 3-D grey palette of frames, menus and buttons, as pixel values.
+namespace classic {
+constexpr uint32_t kFace = 0xC0C0C0, kLight = 0xDFDFDF, kWhite = 0xFFFFFF, kShadow = 0x808080,
+                   kBlack = 0x000000;
+}  // namespace classic
+
 // Fill r (clipped to the image) with a pixel value; copy a block between images with
 // clipping on both sides. Shared by GDI, the controls and the compositor.
 void FillImage(Image &img, RECT r, uint32_t pixel);

@@ -38,11 +38,7 @@ struct MenuBarState {
 
 namespace {
 
-constexpr uint32_t kFace = 0xC0C0C0;
-constexpr uint32_t kShadow = 0x808080;
-constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kBlack = 0x000000;
-constexpr uint32_t kLight = 0xDFDFDF;
+using namespace classic;
 constexpr uint32_t kHighlight = 0x000080;
 
 constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED;

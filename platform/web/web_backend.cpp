@@ -59,9 +59,8 @@ constexpr int kWaitSliceMs = 100;
 constexpr double kCoarseMs = 1;
 constexpr int kLongestRun = 1023;
 
-// Classic colours.
-constexpr uint32_t kFace = 0xC0C0C0, kLight = 0xDFDFDF, kWhite = 0xFFFFFF, kShadow = 0x808080,
-                   kBlack = 0x000000;
+// Classic colours, and the title bars' gradients.
+using namespace classic;
 constexpr uint32_t kActiveLeft = 0x000080, kActiveRight = 0x1084D0;
 constexpr uint32_t kInactiveLeft = 0x808080, kInactiveRight = 0xC0C0C0;
 

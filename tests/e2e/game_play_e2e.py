@@ -294,6 +294,14 @@ class Run:
         self.screen_centre = (512, 384)  # of the virtual display's 1024 x 768
 
     # --- Faults --------------------------------------------------------------------------
+    def report(self, started, check):
+        """Prints the run's time, its screenshots and its failures; the exit code."""
+        print(f"{time.time() - started:.0f} s; {self.kept} screenshots kept in {self.out}")
+        for f in self.failures:
+            print("FAILED:", f)
+        print(f"{check}: {len(self.failures)} failures" if self.failures else f"{check}: passed")
+        return 1 if self.failures else 0
+
     def fail(self, text, board=None):
         if board is not None:
             text += f" (see {self.keep(board, 'fault')})"
@@ -992,11 +1000,7 @@ def main():
         stop_display(xvfb)
         if os.path.exists(os.path.join(args.out, "screen.ppm")):
             os.remove(os.path.join(args.out, "screen.ppm"))
-    print(f"{time.time() - started:.0f} s; {run.kept} screenshots kept in {args.out}")
-    for f in run.failures:
-        print("FAILED:", f)
-    print(f"game play check: {len(run.failures)} failures" if run.failures else "game play check: passed")
-    return 1 if run.failures else 0
+    return run.report(started, "game play check")
 
 
 if __name__ == "__main__":

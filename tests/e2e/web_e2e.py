@@ -327,11 +327,7 @@ def main():
     finally:
         browser.close()
         server.stop()
-    print(f"{time.time() - started:.0f} s; {run.kept} screenshots kept in {args.out}")
-    for f in run.failures:
-        print("FAILED:", f)
-    print(f"browser check: {len(run.failures)} failures" if run.failures else "browser check: passed")
-    return 1 if run.failures else 0
+    return run.report(started, "browser check")
 
 
 if __name__ == "__main__":
