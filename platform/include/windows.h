@@ -236,6 +236,7 @@ typedef struct tagTEXTMETRICA {
 #define WM_QUIT 0x0012
 #define WM_ERASEBKGND 0x0014
 #define WM_SHOWWINDOW 0x0018
+#define WM_CANCELMODE 0x001F
 #define WM_SETCURSOR 0x0020
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
@@ -270,6 +271,7 @@ typedef struct tagTEXTMETRICA {
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELAST 0x020E
+#define WM_CAPTURECHANGED 0x0215
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
@@ -293,6 +295,7 @@ typedef struct tagTEXTMETRICA {
 #define MK_RBUTTON 0x0002
 #define MK_SHIFT 0x0004
 #define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
 
 // ---------------------------------------------------------------------------------
 // Window styles
@@ -473,6 +476,7 @@ typedef struct tagACCEL {
 // Virtual keys (letters and digits are their ASCII capitals)
 #define VK_LBUTTON 0x01
 #define VK_RBUTTON 0x02
+#define VK_MBUTTON 0x04
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
@@ -650,6 +654,8 @@ HWND WINAPI SetFocus(HWND hWnd);
 HWND WINAPI GetFocus(void);
 HWND WINAPI GetActiveWindow(void);
 HWND WINAPI SetActiveWindow(HWND hWnd);
+// The window that loses the capture (to another window, or to none) is sent
+// WM_CAPTURECHANGED with the new one in lParam.
 HWND WINAPI SetCapture(HWND hWnd);
 BOOL WINAPI ReleaseCapture(void);
 HWND WINAPI GetCapture(void);

@@ -23,6 +23,7 @@ struct InputEvent {
     Expose,    // the surface must be shown again (rect in surface coordinates)
     Moved,     // the window manager moved the surface: x, y is its new top-left on the screen
     Activate,  // the window manager gave the surface the keyboard focus
+    Cancel,    // the press of the pointer on the surface was taken away: it ends unclicked
   };
   Type type = None;
   void *surface = nullptr;

@@ -324,12 +324,29 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_KILLFOCUS:
       if (s.spaceDown || s.tracking) {
+        bool tracking = s.tracking;
         s.spaceDown = false;
         s.pushed = false;
-        if (s.tracking) ReleaseCapture();
         s.tracking = false;
+        if (tracking) ReleaseCapture();
       }
-      PaintButton(w);
+      if ((w = GetWnd(hwnd))) PaintButton(w);
+      return 0;
+    case WM_CANCELMODE:
+      if (s.spaceDown) {
+        s.spaceDown = false;
+        s.pushed = false;
+        PaintButton(w);
+      }
+      return DefWindowProcA(hwnd, msg, wParam, lParam);
+    case WM_CAPTURECHANGED:
+      // The press was taken away (the pointer's press cancelled, the page or the desktop
+      // took the pointer): the button comes up without a click.
+      if (s.tracking) {
+        s.tracking = false;
+        s.pushed = false;
+        PaintButton(w);
+      }
       return 0;
     case WM_ENABLE:
       PaintButton(w);

@@ -555,6 +555,12 @@ void TrackMenuBar(HWND topHwnd, int index) {
       case WM_SYSKEYDOWN:
         KeyEvent(t, UINT(msg.wParam));
         break;
+      case WM_CANCELMODE:
+        // The pointer was taken away (its press cancelled, the page left): the menu
+        // closes without a command.
+        DispatchMessageA(&msg);
+        t.done = true;
+        break;
       case WM_KEYUP:
       case WM_SYSKEYUP:
       case WM_CHAR:

@@ -48,6 +48,7 @@ WPARAM MouseKeys() {
   WPARAM w = 0;
   if (k[VK_LBUTTON] & 0x80) w |= MK_LBUTTON;
   if (k[VK_RBUTTON] & 0x80) w |= MK_RBUTTON;
+  if (k[VK_MBUTTON] & 0x80) w |= MK_MBUTTON;
   if (k[VK_SHIFT] & 0x80) w |= MK_SHIFT;
   if (k[VK_CONTROL] & 0x80) w |= MK_CONTROL;
   return w;
@@ -168,6 +169,22 @@ void ConvertEvent(const InputEvent &ev) {
     case InputEvent::Moved:
       if (top) MovedByUser(top, POINT{ev.x, ev.y});
       break;
+    case InputEvent::Cancel:
+      // WM_CANCELMODE, in its place among the input, so that a press still waiting in the
+      // queue is cancelled after it is taken, not before. It goes to the window with the
+      // keyboard (a button held down with Space lets go unclicked); taking it out of the
+      // queue takes the capture back (a button held down with the mouse).
+      if (Window *to = GetWnd(Thread().focus) ? GetWnd(Thread().focus)
+                       : top                  ? top
+                                              : GetWnd(Thread().active)) {
+        MSG m{};
+        m.hwnd = to->hwnd;
+        m.message = WM_CANCELMODE;
+        m.time = ev.time;
+        m.pt = Thread().cursorPos;
+        QueueInput(m);
+      }
+      break;
     case InputEvent::Activate:
       // The user chose a window through the window manager (its title bar, a task list):
       // it becomes the active window, as a click inside it makes it, and the keyboard
@@ -181,7 +198,8 @@ void ConvertEvent(const InputEvent &ev) {
   }
 }
 
-// Windows keeps the key state as messages are taken out of the queue.
+// Windows keeps the key state as messages are taken out of the queue, and takes the
+// capture back when a press is cancelled.
 void NoteKeyState(const MSG &m) {
   BYTE *k = Thread().keyState;
   auto set = [k](UINT vk, bool down) {
@@ -213,6 +231,17 @@ void NoteKeyState(const MSG &m) {
       break;
     case WM_RBUTTONUP:
       set(VK_RBUTTON, false);
+      break;
+    case WM_MBUTTONDOWN:
+      set(VK_MBUTTON, true);
+      break;
+    case WM_MBUTTONUP:
+      set(VK_MBUTTON, false);
+      break;
+    case WM_CANCELMODE:
+      // A cancelled press: the system has the pointer back, its buttons are up.
+      for (UINT vk : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON}) set(vk, false);
+      if (Thread().capture) ReleaseCapture();
       break;
     default:
       break;

@@ -575,15 +575,26 @@ HWND WINAPI SetActiveWindow(HWND hWnd) {
   return previous;
 }
 
-HWND WINAPI SetCapture(HWND hWnd) {
+namespace {
+// The capture moves; the window that had it is told (a push button held down then lets go
+// without a click).
+void MoveCapture(HWND to) {
   ThreadState &t = Thread();
   HWND previous = t.capture;
-  t.capture = GetWnd(hWnd) ? hWnd : nullptr;
+  t.capture = to;
+  if (previous && previous != to && GetWnd(previous))
+    SendMessageA(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(to));
+}
+}  // namespace
+
+HWND WINAPI SetCapture(HWND hWnd) {
+  HWND previous = Thread().capture;
+  MoveCapture(GetWnd(hWnd) ? hWnd : nullptr);
   return previous;
 }
 
 BOOL WINAPI ReleaseCapture(void) {
-  Thread().capture = nullptr;
+  MoveCapture(nullptr);
   return TRUE;
 }
 
@@ -961,6 +972,9 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
       }
       return FALSE;
+    case WM_CANCELMODE:
+      if (Thread().capture == hWnd) ReleaseCapture();
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != 0 && !w->IsChild()) {
         ThreadState &t = Thread();

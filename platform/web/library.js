@@ -1,35 +1,19 @@
 // The page's side of the browser back end (web_backend.cpp): one small function for each
 // thing the back end asks of the page. They move pixels, input and files; they decide
-// nothing. The page's state is `Zant`, set up by the prelude (prelude.js).
+// nothing. The page's state is `Zant`, set up by the prelude (prelude.js), which also keeps
+// the one rule the page applies itself: where the canvas lies.
 mergeInto(LibraryManager.library, {
-  // The canvas holds a picture of this many pixels.
+  // The canvas holds a picture of this many pixels; the page places it (Zant.place).
   zant_js_screen: function(width, height) {
     Zant.canvas.width = width;
     Zant.canvas.height = height;
+    Zant.place();
   },
 
   // One changed rectangle of the screen, as RGBA bytes in the program's memory.
   zant_js_blit: function(rgba, x, y, width, height) {
     var bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
     Zant.context.putImageData(new ImageData(bytes, width, height), x, y);
-  },
-
-  // Where the canvas lies on the page and how large it is shown, in CSS pixels; shown
-  // smoothly or with crisp pixels.
-  zant_js_place: function(left, top, width, height, smooth) {
-    var style = Zant.canvas.style;
-    style.left = left + 'px';
-    style.top = top + 'px';
-    style.width = width + 'px';
-    style.height = height + 'px';
-    style.imageRendering = smooth ? 'auto' : 'pixelated';
-  },
-
-  // The page's size in CSS pixels and its device pixels per CSS pixel (in 1024ths).
-  zant_js_viewport: function(out) {
-    HEAP32[out >> 2] = window.innerWidth;
-    HEAP32[(out >> 2) + 1] = window.innerHeight;
-    HEAP32[(out >> 2) + 2] = Math.round((window.devicePixelRatio || 1) * 1024);
   },
 
   // Takes the oldest input record (eight numbers, see prelude.js); 0 when there is none.
@@ -121,6 +105,8 @@ mergeInto(LibraryManager.library, {
 
   // The program has ended.
   zant_js_ended: function() {
+    Zant.push = function() {};  // nobody takes input any more
+    Zant.events = [];
     Zant.show('ended');
   },
 });

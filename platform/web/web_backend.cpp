@@ -1,18 +1,27 @@
 // The browser back end: the page is the screen. One canvas holds a screen of 640 x 480
 // pixels, the classic desktop, on which the back end stacks the layer's top-level windows,
 // drawing the frames the layer leaves to a window manager (title bar, close box) in the
-// classic look itself. The canvas is scaled to fit the page: by a whole factor of device
-// pixels, crisp, where that fits, and smoothly below that; input is mapped back.
+// classic look itself. The page scales the canvas to fit (by a whole factor of device
+// pixels, crisp, where that fits, smoothly below that: the one rule the page keeps itself,
+// in prelude.js, so that it follows the page during a pause too) and hands the input over
+// in the screen's pixels.
 //
 // The program runs on the page's one thread. Every wait (for input, a Sleep, a font file,
 // the screen to be painted) suspends the program with Asyncify and gives the page back
 // its turn, so what was drawn is shown, and input piles up in the page until the program
 // next looks at its queue, as on Windows. The page's JavaScript (library.js, prelude.js)
-// only moves data: every decision about pixels, input and time is made here.
+// only moves data: every other decision about pixels, input and time is made here.
+//
+// Input never gets stuck: the back end keeps the keys and buttons the program was told are
+// down, and lets them go when the page loses them (a blur, the page hidden or left), as
+// Windows does on a loss of activation; a press the page cancels ends without its click.
+// The modifier keys come back with their real state, which every record of the page
+// carries.
 #include <emscripten.h>
 #include <strings.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -30,8 +39,6 @@
 extern "C" {
 void zant_js_screen(int width, int height);
 void zant_js_blit(const uint8_t *rgba, int x, int y, int width, int height);
-void zant_js_place(double left, double top, double width, double height, int smooth);
-void zant_js_viewport(int32_t *out);
 int zant_js_next_event(int32_t *out);
 void zant_js_wait(int ms);  // waits
 void zant_js_yield(void);   // waits
@@ -65,13 +72,33 @@ constexpr uint32_t kActiveLeft = 0x000080, kActiveRight = 0x1084D0;
 constexpr uint32_t kInactiveLeft = 0x808080, kInactiveRight = 0xC0C0C0;
 
 // The page's raw input records (prelude.js makes them).
-enum RawKind { kPointerMove = 1, kPointerDown, kPointerUp, kKeyDown, kKeyUp, kViewport };
+enum RawKind {
+  kPointerMove = 1,
+  kPointerDown,
+  kPointerUp,
+  kKeyDown,
+  kKeyUp,
+  kPointerCancel,
+  kPageLeft,
+};
 struct Raw {
-  int32_t kind, x16, y16, button, keyCode, modifiers, time, pointer;
+  int32_t kind, x16, y16, button;
+  int32_t code;  // a key's code, or the pointer's buttons held
+  int32_t modifiers, time, pointer;
 };
 static_assert(sizeof(Raw) == 8 * sizeof(int32_t), "the page writes eight numbers in a row");
 constexpr int32_t kTouch = 1, kNotPrimary = 8;  // Raw::pointer
 constexpr int32_t kMeta = 8;                    // Raw::modifiers
+// The buttons held (Raw::code): bit i is the layer's button i (0 left, 1 right, 2 middle);
+// the page's other buttons (back, forward, a pen's eraser) are not the program's.
+constexpr int32_t kLeftButton = 1, kButtons = 7;
+
+// The modifier keys the page tells the state of with every record.
+struct ModifierKey {
+  UINT vk;
+  int32_t bit;  // in Raw::modifiers
+};
+constexpr ModifierKey kModifierKeys[] = {{VK_SHIFT, 1}, {VK_CONTROL, 2}, {VK_MENU, 4}};
 
 // The caption's buttons, right to left.
 enum class Box { None, Close, Maximize, Minimize };
@@ -148,7 +175,6 @@ class WebBackend final : public BackendApi {
  public:
   WebBackend() : screen_(kScreenW, kScreenH, kDesktop) {
     zant_js_screen(kScreenW, kScreenH);
-    Place();
     Show(MakeRect(0, 0, kScreenW, kScreenH));
   }
 
@@ -380,32 +406,9 @@ class WebBackend final : public BackendApi {
     POINT grab{};  // where the pointer holds the window, from its outer top-left
   };
 
-  // --- Placing the canvas -------------------------------------------------------------
-  // Where the screen fits the page at its own size (a CSS pixel per pixel) or larger, it
-  // is scaled by the largest whole number of device pixels that fits, crisp; on a smaller
-  // page (a phone) by the fraction that fits it, smoothly.
-  void Place() {
-    int32_t v[3] = {0, 0, 0};
-    zant_js_viewport(v);
-    double cssW = std::max(1, v[0]), cssH = std::max(1, v[1]);
-    double dpr = v[2] > 0 ? v[2] / 1024.0 : 1.0;
-    double fit = std::min(cssW / kScreenW, cssH / kScreenH);
-    bool smooth = fit < 1;
-    double devicePerPixel =
-        smooth ? fit * dpr
-               : std::max(1.0, std::floor(std::min(cssW * dpr / kScreenW, cssH * dpr / kScreenH)));
-    double w = kScreenW * devicePerPixel, h = kScreenH * devicePerPixel;
-    // Centred, on whole device pixels so that a crisp picture stays crisp.
-    double left = std::floor((cssW * dpr - w) / 2), top = std::floor((cssH * dpr - h) / 2);
-    place_ = Placement{left / dpr, top / dpr, w / dpr, h / dpr};
-    zant_js_place(place_.left, place_.top, place_.width, place_.height, smooth ? 1 : 0);
-  }
-
-  // A page point (CSS pixels from the viewport's corner) on the screen.
-  POINT ScreenPoint(const Raw &raw) const {
-    double x = (raw.x16 / 16.0 - place_.left) * kScreenW / place_.width;
-    double y = (raw.y16 / 16.0 - place_.top) * kScreenH / place_.height;
-    return POINT{LONG(std::floor(x)), LONG(std::floor(y))};
+  // The pixel of the screen a pointer record names (the page mapped it, in 16ths).
+  static POINT ScreenPoint(const Raw &raw) {
+    return POINT{LONG(std::floor(raw.x16 / 16.0)), LONG(std::floor(raw.y16 / 16.0))};
   }
 
   // --- Composing the screen -------------------------------------------------------
@@ -639,61 +642,73 @@ class WebBackend final : public BackendApi {
     Push(ev, s, raw);
   }
 
+  void PushKey(InputEvent::Type type, UINT vk, const Raw &raw) {
+    InputEvent ev;
+    ev.type = type;
+    ev.vk = vk;
+    Push(ev, Active(), raw);
+    keys_[vk] = type == InputEvent::KeyDown;
+  }
+
   void Translate(const Raw &raw) {
     switch (raw.kind) {
-      case kViewport:
-        Place();
-        return;
       case kKeyDown:
-      case kKeyUp: {
-        // Keys with Meta (Command) are the browser's shortcuts, whose key-up the page may
-        // never see: the program would think the key still down.
-        if (raw.modifiers & kMeta) return;
-        UINT vk = VirtualKey(raw.keyCode);
-        if (!vk) return;
-        InputEvent ev;
-        ev.type = raw.kind == kKeyDown ? InputEvent::KeyDown : InputEvent::KeyUp;
-        ev.vk = vk;
-        Push(ev, Active(), raw);
+      case kKeyUp:
+        Key(raw);
         return;
-      }
       case kPointerMove:
       case kPointerDown:
       case kPointerUp:
+        if (raw.pointer & kNotPrimary) return;  // a second finger
+        FollowModifiers(raw, 0);
         Pointer(raw);
+        return;
+      case kPointerCancel:
+        if (!(raw.pointer & kNotPrimary)) CancelPress(raw, false);
+        return;
+      case kPageLeft:
+        PageLeft(raw);
         return;
       default:
         return;
     }
   }
 
+  void Key(const Raw &raw) {
+    UINT vk = VirtualKey(raw.code);
+    FollowModifiers(raw, vk);
+    // Keys with Meta (Command) are the browser's shortcuts, whose key-up the page may
+    // never see: the program would think the key still down.
+    if (!vk || (raw.modifiers & kMeta)) return;
+    if (raw.kind == kKeyDown) {
+      PushKey(InputEvent::KeyDown, vk, raw);
+    } else if (keys_[vk]) {  // (the up of a key let go when the page lost it is no news)
+      PushKey(InputEvent::KeyUp, vk, raw);
+    }
+  }
+
+  // Shift, Ctrl and Alt as the page says they are now: a modifier held when the page came
+  // back, or let go where the page could not see it, is told to the program first. (The
+  // record's own key is told by the record.)
+  void FollowModifiers(const Raw &raw, UINT own) {
+    for (const ModifierKey &m : kModifierKeys) {
+      bool held = (raw.modifiers & m.bit) != 0;
+      if (m.vk == own || held == keys_[m.vk]) continue;
+      PushKey(held ? InputEvent::KeyDown : InputEvent::KeyUp, m.vk, raw);
+    }
+  }
+
+  // The buttons held, as the page says with every pointer record: those that went down
+  // and came up since the last one are the program's presses and releases, wherever the
+  // change came (a second button pressed while one is held comes as a move).
   void Pointer(const Raw &raw) {
-    if (raw.pointer & kNotPrimary) return;  // a second finger
     POINT p = ScreenPoint(raw);
     bool moved = p.x != pointer_.x || p.y != pointer_.y;
     pointer_ = p;
-    if (drag_.surface) {
-      DragTo(raw, p);
-      if (raw.kind == kPointerUp) drag_ = Drag{};
-      return;
-    }
-    if (closing_) {
-      bool held = closing_->shown && BoxAt(*closing_, p) == Box::Close;
-      if (held != closeHeld_) {
-        closeHeld_ = held;
-        Show(BoxRect(*closing_, Box::Close));
-      }
-      if (raw.kind == kPointerUp) {
-        Surface *s = closing_;
-        closing_ = nullptr;
-        closeHeld_ = false;
-        Show(BoxRect(*s, Box::Close));
-        if (held) {
-          InputEvent ev;
-          ev.type = InputEvent::Close;
-          Push(ev, s, raw);
-        }
-      }
+    int held = raw.code & kButtons;
+    frameButtons_ &= held;
+    if (drag_.surface || closing_) {
+      FrameHeld(raw, p, held);
       return;
     }
     // While a button is held, the window it went down on has the pointer, wherever it
@@ -702,33 +717,64 @@ class WebBackend final : public BackendApi {
     Surface *s = pressed_ ? pressed_ : TopmostAt(p);
     if (!s) s = Active();
     if (!s) return;
-    if (raw.kind == kPointerDown && !pressed_ && Inside(s->Outer(), p) && !Inside(s->rect, p)) {
-      FramePressed(*s, p, raw);
+    int released = down_ & ~held, pressed = held & ~down_ & ~frameButtons_;
+    if (pressed && !down_ && Inside(s->Outer(), p) && !Inside(s->rect, p)) {
+      frameButtons_ |= pressed;  // not the program's
+      if (pressed & kLeftButton) FramePressed(*s, p);
       return;
     }
-    int button = raw.button == 2 ? 1 : raw.button == 1 ? 2 : 0;
-    switch (raw.kind) {
-      case kPointerMove:
-        PushMouse(InputEvent::MouseMove, s, p, raw);
-        break;
-      case kPointerDown:
-        // A touch comes down where no pointer was: the layer first sees it arrive there.
-        if (moved || (raw.pointer & kTouch)) PushMouse(InputEvent::MouseMove, s, p, raw);
-        PushMouse(InputEvent::MouseDown, s, p, raw, button);
-        pressed_ = s;
-        break;
-      case kPointerUp:
-        PushMouse(InputEvent::MouseUp, s, p, raw, button);
-        pressed_ = nullptr;
-        break;
-      default:
-        break;
+    // A touch comes down where no pointer was: the layer first sees it arrive there.
+    if (moved || (raw.kind == kPointerDown && (raw.pointer & kTouch))) {
+      PushMouse(InputEvent::MouseMove, s, p, raw);
+    }
+    for (int b = 0; b < 3; ++b) {
+      if (released & (1 << b)) PushMouse(InputEvent::MouseUp, s, p, raw, b);
+    }
+    for (int b = 0; b < 3; ++b) {
+      if (pressed & (1 << b)) PushMouse(InputEvent::MouseDown, s, p, raw, b);
+    }
+    down_ = held & ~frameButtons_;
+    pressed_ = down_ ? s : nullptr;
+  }
+
+  // The pointer's press ends without its click: the page took it (a touch became a scroll
+  // or a gesture), or the page lost the pointer. The program is told the press was
+  // cancelled, then that its buttons came up; a window dragged by its title bar stays where
+  // it was taken, the close box comes up without closing. When the page was left, an open
+  // menu closes too, as on a loss of activation.
+  void CancelPress(const Raw &raw, bool pageLeft) {
+    drag_ = Drag{};
+    if (closing_) {
+      Surface *s = closing_;
+      closing_ = nullptr;
+      closeHeld_ = false;
+      Show(BoxRect(*s, Box::Close));
+    }
+    Surface *s = pressed_ ? pressed_ : Active();
+    if (s && (down_ || pageLeft)) {
+      InputEvent ev;
+      ev.type = InputEvent::Cancel;
+      Push(ev, s, raw);
+      for (int b = 0; b < 3; ++b) {
+        if (down_ & (1 << b)) PushMouse(InputEvent::MouseUp, s, pointer_, raw, b);
+      }
+    }
+    down_ = frameButtons_ = 0;
+    pressed_ = nullptr;
+  }
+
+  // The page lost the keyboard and the pointer (another window, the address bar, another
+  // tab, the page hidden or left): what the program was told is held is let go.
+  void PageLeft(const Raw &raw) {
+    CancelPress(raw, true);
+    for (UINT vk = 0; vk < keys_.size(); ++vk) {
+      if (keys_[vk]) PushKey(InputEvent::KeyUp, vk, raw);
     }
   }
 
   // A press on a window's frame: its close box, or its title bar to drag it by.
-  void FramePressed(Surface &s, POINT p, const Raw &raw) {
-    if (raw.button != 0 || !s.decorated || !IsWindowEnabled(s.hwnd)) return;
+  void FramePressed(Surface &s, POINT p) {
+    if (!s.decorated || !IsWindowEnabled(s.hwnd)) return;
     Box box = BoxAt(s, p);
     if (box == Box::Close) {
       closing_ = &s;
@@ -737,6 +783,32 @@ class WebBackend final : public BackendApi {
     } else if (box == Box::None && Inside(CaptionRect(s), p)) {
       RECT o = s.Outer();
       drag_ = Drag{&s, POINT{p.x - o.left, p.y - o.top}};
+    }
+  }
+
+  // The pointer while the left button holds a window's close box or title bar; letting it
+  // go closes the window when it is over the close box, or ends the drag.
+  void FrameHeld(const Raw &raw, POINT p, int held) {
+    bool up = !(held & kLeftButton);
+    if (drag_.surface) {
+      DragTo(raw, p);
+      if (up) drag_ = Drag{};
+      return;
+    }
+    bool over = closing_->shown && BoxAt(*closing_, p) == Box::Close;
+    if (over != closeHeld_) {
+      closeHeld_ = over;
+      Show(BoxRect(*closing_, Box::Close));
+    }
+    if (!up) return;
+    Surface *s = closing_;
+    closing_ = nullptr;
+    closeHeld_ = false;
+    Show(BoxRect(*s, Box::Close));
+    if (over) {
+      InputEvent ev;
+      ev.type = InputEvent::Close;
+      Push(ev, s, raw);
     }
   }
 
@@ -794,17 +866,15 @@ class WebBackend final : public BackendApi {
     return nullptr;
   }
 
-  struct Placement {
-    double left = 0, top = 0, width = kScreenW, height = kScreenH;
-  };
-
   Image screen_;
   std::vector<uint8_t> rgba_;
   std::vector<std::unique_ptr<Surface>> stack_;  // bottom to top
   std::deque<InputEvent> pending_;
-  Placement place_;
   POINT pointer_{-1, -1};
-  Surface *pressed_ = nullptr;
+  std::bitset<256> keys_;       // the keys the program was told are down
+  int down_ = 0;                // the buttons the program was told are down (kButtons)
+  int frameButtons_ = 0;        // buttons held since they went down on a window's frame
+  Surface *pressed_ = nullptr;  // where the buttons the program knows of went down
   Surface *closing_ = nullptr;
   bool closeHeld_ = false;
   Drag drag_;

@@ -22,10 +22,10 @@ CHROMIUM = "/usr/bin/chromium"
 
 
 class SiteServer:
-    """Serves a folder on 127.0.0.1 (a free port) from a thread, and counts the requests
-    that reach it."""
+    """Serves a folder on 127.0.0.1 (a free port, or the one given: the same site again after
+    a stop) from a thread, and counts the requests that reach it."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, port=0):
         server = self
 
         class Handler(http.server.SimpleHTTPRequestHandler):
@@ -42,7 +42,7 @@ class SiteServer:
 
         self.requests = 0
         self.httpd = http.server.ThreadingHTTPServer(
-            ("127.0.0.1", 0), functools.partial(Handler, directory=folder))
+            ("127.0.0.1", port), functools.partial(Handler, directory=folder))
         self.url = f"http://127.0.0.1:{self.httpd.server_port}/"
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
@@ -73,9 +73,9 @@ class Browser:
         self.ids = itertools.count(1)
         self.events = []
         self.ws = websocket.create_connection(self._endpoint(), timeout=120, suppress_origin=True)
-        target = self.call("Target.createTarget", {"url": "about:blank"}, session=None)
-        attached = self.call("Target.attachToTarget", {"targetId": target["targetId"],
-                                                        "flatten": True}, session=None)
+        self.target = self.call("Target.createTarget", {"url": "about:blank"}, session=None)["targetId"]
+        attached = self.call("Target.attachToTarget", {"targetId": self.target, "flatten": True},
+                             session=None)
         self.session = attached["sessionId"]
         for domain in ("Page", "Runtime", "Network"):
             self.call(f"{domain}.enable")
@@ -130,10 +130,14 @@ class Browser:
         with open(path, "wb") as f:
             f.write(base64.b64decode(data))
 
-    def mouse(self, kind, x, y, button="left"):
+    def mouse(self, kind, x, y, button="left", buttons=None):
+        """A mouse event; buttons: those held after it (1 left, 2 right, 4 middle), by
+        default the left one alone while it is pressed."""
         params = {"type": kind, "x": x, "y": y, "button": button if kind != "mouseMoved" else "none"}
         if kind in ("mousePressed", "mouseReleased"):
             params.update(clickCount=1, buttons=1 if kind == "mousePressed" else 0)
+        if buttons is not None:
+            params["buttons"] = buttons
         self.call("Input.dispatchMouseEvent", params)
 
     def touch(self, kind, x, y):
@@ -151,6 +155,24 @@ class Browser:
             self.call("Input.dispatchKeyEvent", {"type": kind, "key": key, "code": code,
                                                  "windowsVirtualKeyCode": vk,
                                                  "nativeVirtualKeyCode": vk})
+
+    def key_event(self, kind, key, code, vk, modifiers=0):
+        """One key going down ('rawKeyDown') or up ('keyUp'); modifiers: those held, as the
+        protocol counts them (1 Alt, 2 Ctrl, 4 Meta, 8 Shift)."""
+        self.call("Input.dispatchKeyEvent", {"type": kind, "key": key, "code": code,
+                                             "windowsVirtualKeyCode": vk,
+                                             "nativeVirtualKeyCode": vk, "modifiers": modifiers})
+
+    def leave(self):
+        """The page loses the keyboard and is hidden, as when the player goes to another tab;
+        `come_back` with what this returns."""
+        target = self.call("Target.createTarget", {"url": "about:blank"}, session=None)["targetId"]
+        self.call("Target.activateTarget", {"targetId": target}, session=None)
+        return target
+
+    def come_back(self, target):
+        self.call("Target.closeTarget", {"targetId": target}, session=None)
+        self.call("Target.activateTarget", {"targetId": self.target}, session=None)
 
     def close(self):
         try:
