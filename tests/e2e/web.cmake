@@ -14,4 +14,14 @@ if(EMSCRIPTEN)
             --out ${CMAKE_BINARY_DIR}/web_e2e)
   # A whole game lasts a few minutes: the die and the pauses run at the speed a person sees.
   set_tests_properties(web_e2e PROPERTIES LABELS e2e TIMEOUT 900 SKIP_RETURN_CODE 77)
+
+  # The page soak (tests/robust/web_soak.py): a fixed seed for two minutes; run it by hand
+  # with --minutes N --seed S for longer.
+  add_test(NAME web_soak
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/robust/web_soak.py --minutes 2
+            --site ${CMAKE_BINARY_DIR}/site --out ${CMAKE_BINARY_DIR}/web_soak)
+  # One Chromium at a time: the browser test times the splash.
+  set_tests_properties(web_soak PROPERTIES LABELS robust TIMEOUT 600 SKIP_RETURN_CODE 77
+                       RESOURCE_LOCK chromium)
+  set_tests_properties(web_e2e PROPERTIES RESOURCE_LOCK chromium)
 endif()
