@@ -370,25 +370,30 @@ class Soak:
         time.sleep(0.2)
         self.away()
         before = self.main()
-        # Back on the page, the pointer moves (a finger lifted elsewhere comes back up).
-        if self.phone():
-            self.b.touch("touchEnd", *self.on_page(x, y))
-        else:
-            self.b.mouse("mouseMoved", *self.on_page(x + 40, y + 30), buttons=0)
-            self.b.mouse("mouseReleased", *self.on_page(x + 40, y + 30), buttons=0)
+        # Back on the page, before anything else happens: nothing looks held.
         if where in ("Roll", "Hold", "Quit") and not self.others():
-            corners = [(client[0] + BUTTONS[n][0] - 25, client[1] + BUTTONS[n][1] - 15) for n in BUTTONS]
-            self.until(lambda s: all(s.at(*c) != (0, 0, 0) for c in corners), 5,
+            corners = [(client[0] + bx - 25, client[1] + by - 15) for bx, by in BUTTONS.values()]
+            self.until(lambda s: all(s.at(*c) != (0, 0, 0) for c in corners), 10,
                        f"a push button still drawn held after the page lost the button ({where})")
         elif where == "close box":
-            self.until(lambda s: s.at(main["right"] - 21, main["top"] + 5) != (0, 0, 0), 5,
+            self.until(lambda s: s.at(main["right"] - 21, main["top"] + 5) != (0, 0, 0), 10,
                        "the close box still drawn held after the page lost the button")
-        elif before and self.main(False):
-            time.sleep(0.3)
-            now = self.main()
-            if (now["left"], now["top"]) != (before["left"], before["top"]):
-                raise Failed(f"the main window followed the pointer after the page lost the "
-                             f"button that held its title bar: {before} -> {now}")
+        # Then the pointer moves, and the button comes up (a finger lifted elsewhere comes
+        # back up): no window follows it, the close box does not close.
+        to = (x, y) if where == "close box" else (x + 40, y + 30)
+        if self.phone():
+            self.b.touch("touchEnd", *self.on_page(*to))
+        else:
+            self.b.mouse("mouseMoved", *self.on_page(*to), buttons=0)
+            self.b.mouse("mouseReleased", *self.on_page(*to), buttons=0)
+        time.sleep(0.5)
+        now = self.main(False)
+        if where == "close box" and not now:
+            raise Failed("the program ended when the button held on the close box over a focus "
+                         "loss came up there")
+        if where == "title bar" and now and (now["left"], now["top"]) != (before["left"], before["top"]):
+            raise Failed(f"the main window followed the pointer after the page lost the "
+                         f"button that held its title bar: {before} -> {now}")
 
     def cancelled(self):
         """A touch on a control that the browser takes for a gesture: it must not click."""
@@ -504,7 +509,9 @@ class Soak:
             main = self.main()
             self.note("close through the frame")
             self.click(main["right"] - 13, main["top"] + 12)
-        time.sleep(0.5)
+        deadline = time.time() + 4  # the end, unless refused (a game runs, a dialog is open)
+        while time.time() < deadline and not self.over():
+            time.sleep(0.2)
 
     def reload(self):
         controlled = self.js("!!navigator.serviceWorker.controller")
