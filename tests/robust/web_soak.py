@@ -396,24 +396,48 @@ class Soak:
                          f"button that held its title bar: {before} -> {now}")
 
     def cancelled(self):
-        """A touch on a control that the browser takes for a gesture: it must not click."""
-        main, client = self.main(), self.client()
-        targets = {n: (client[0] + x, client[1] + y) for n, (x, y) in BUTTONS.items()}
-        targets["close box"] = (main["right"] - 13, main["top"] + 12)
-        for k, window in self.others().items():
-            targets[f"a control of '{window['title']}'"] = self.control_of(window)[1:]
-        name = self.rng.choice(sorted(targets))
-        self.note(f"touch on {name}, cancelled")
+        """A touch on a push button that the browser takes for a gesture (a scroll, a pinch):
+        it must not click. The dialog or box whose button it was stays open; the program
+        whose close box it was goes on."""
+        main = self.main()
+        point, what, window = (main["right"] - 13, main["top"] + 12), "the close box", None
+        others = self.others()
+        if others and self.rng.random() < 0.7:
+            key = max(others, key=int)  # the one opened last, which has the input
+            button = self.push_button(others[key])
+            if button:
+                point, what, window = button, f"the button of '{others[key]['title']}'", key
+        self.note(f"touch on {what}, cancelled")
         self.b.call("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
-        self.b.touch("touchStart", *self.on_page(*targets[name]))
+        self.b.touch("touchStart", *self.on_page(*point))
         time.sleep(0.1)
         self.b.call("Input.dispatchTouchEvent", {"type": "touchCancel", "touchPoints": []})
         if not self.phone():
             self.b.call("Emulation.setTouchEmulationEnabled", {"enabled": False})
-        if name == "close box":
-            time.sleep(1)
-            if not self.main(False) and self.js("!document.getElementById('ended').hidden"):
-                raise Failed("a cancelled touch on the close box closed the program")
+        time.sleep(1)
+        if window and window not in self.windows():
+            raise Failed(f"a cancelled touch on {what} closed it")
+        if not window and not self.main(False):
+            raise Failed("a cancelled touch on the close box closed the program")
+
+    def push_button(self, window):
+        """The centre of a dialog's or box's push button on the screen, or None (a pop-up
+        menu)."""
+        x, y = window["left"], window["top"]
+        w, h = window["right"] - x, window["bottom"] - y
+        title = window["title"]
+        template = {"Select Your Opponent": (OPPONENT, "OK"), "Start Order": (START_ORDER, "Roll")}.get(title)
+        if title == "" and w > 250 and h > 250:
+            template = (RULES, "Close") if w < h else (STRATEGY, "Close")
+        if template:
+            (t, control), caption = template, 19 if title else 0
+            cx, cy, cw, ch = t[control]
+            return (x + 3 + (cx + cw / 2) * (w - 6) / t["size"][0],
+                    y + 3 + caption + (cy + ch / 2) * (h - 6 - caption) / t["size"][1])
+        if not title:
+            return None
+        found = buttons_in(Canvas(self.b), (x, y + h // 2, x + w, y + h))
+        return self.rng.choice(found) if found else None
 
     def chord(self):
         """The left button held, the right one pressed and let go meanwhile, on the board."""
