@@ -116,7 +116,7 @@ Zant.place = function() {
   }
   // The keys and buttons held when the page loses them are the back end's to let go: their
   // key-up and button-up may never come to the page.
-  function left(e) {
+  function lost(e) {
     Zant.push([7, 0, 0, 0, 0, 0, Math.round(e.timeStamp), 0]);
   }
   document.addEventListener('pointerdown', function(e) {
@@ -130,10 +130,10 @@ Zant.place = function() {
   document.addEventListener('contextmenu', function(e) { e.preventDefault(); });
   window.addEventListener('keydown', function(e) { key(4, e); });
   window.addEventListener('keyup', function(e) { key(5, e); });
-  window.addEventListener('blur', left);
-  window.addEventListener('pagehide', left);
+  window.addEventListener('blur', lost);
+  window.addEventListener('pagehide', lost);
   document.addEventListener('visibilitychange', function(e) {
-    if (document.visibilityState == 'hidden') left(e);
+    if (document.visibilityState == 'hidden') lost(e);
   });
 
   document.getElementById('again').addEventListener('click', function() {
