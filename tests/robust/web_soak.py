@@ -79,7 +79,7 @@ class Soak:
     def __init__(self, args):
         self.args = args
         self.rng = random.Random(args.seed)
-        self.history = collections.deque(maxlen=int(os.environ.get("SOAK_HISTORY", 30)))
+        self.history = collections.deque(maxlen=30)
         self.counts = collections.Counter()
         self.ring = collections.deque()
         self.server = SiteServer(args.site)
@@ -113,12 +113,10 @@ class Soak:
         time.sleep(0.3)
         self.memory, self.titles, self.offset = None, None, None
         deadline = time.time() + 60
-        while not self.js("typeof Zant == 'object' && document.readyState == 'complete' && "
-                          "Object.values(Zant.windows).some(w => w.title == 'Zant Pig' && w.shown && "
-                          "w.right - w.left > 600)"):
+        while not self.shows_game():
             if time.time() > deadline:
                 raise Failed(f"the page did not show the game within 60 s ({how})")
-            self.healthy()
+            self.healthy(loading=True)
             time.sleep(0.2)
         self.key("r")
         deadline = time.time() + 60
@@ -127,6 +125,14 @@ class Soak:
                 raise Failed(f"the rules did not show within 60 s of the key R ({how})")
             time.sleep(0.2)
         self.close_all()
+
+    def shows_game(self):
+        try:
+            return self.js("typeof Zant == 'object' && document.readyState == 'complete' && "
+                           "Object.values(Zant.windows).some(w => w.title == 'Zant Pig' && "
+                           "w.shown && w.right - w.left > 600)")
+        except Failure:  # the page on its way, between two documents
+            return False
 
     def windows(self):
         return {k: v for k, v in json.loads(self.js("JSON.stringify(Zant.windows)")).items()
@@ -563,7 +569,7 @@ class Soak:
                 raise Failed(what)
             time.sleep(0.1)
 
-    def healthy(self):
+    def healthy(self, loading=False):
         """The page did not stop, and its console has no error."""
         errors = []
         for e in self.b.events:
@@ -577,7 +583,14 @@ class Soak:
         self.b.events.clear()
         if errors:
             raise Failed("the console has errors:\n  " + "\n  ".join(errors))
-        if self.js("!!document.getElementById('failed') && !document.getElementById('failed').hidden"):
+        try:
+            stopped = self.js("!!document.getElementById('failed') && "
+                              "!document.getElementById('failed').hidden")
+        except Failure:
+            if not loading:
+                raise
+            stopped = False  # the page on its way, between two documents
+        if stopped:
             raise Failed("the page says the program stopped: this browser could not run it")
 
     def over(self):
