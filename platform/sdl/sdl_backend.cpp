@@ -383,12 +383,15 @@ class SdlBackend final : public BackendApi {
     return true;
   }
 
+  // Nothing but the display brings input (the layer has no timers and no other threads),
+  // so an idle program sleeps here until the display has something for it, however long
+  // that takes, and costs no wake-ups.
   void WaitEvent() override {
     if (!pending_.empty()) return;
     if (!started_) {
       // No window was ever opened, so no input can come: wait a little, as a real wait
       // would, rather than spin.
-      SDL_Delay(kWaitSliceMs);
+      SDL_Delay(kNoDisplayWaitMs);
       return;
     }
     SDL_Event e;
@@ -399,10 +402,10 @@ class SdlBackend final : public BackendApi {
         Translate(e);
         return;
       }
-      x11::Wait(kWaitSliceMs);
+      x11::Wait(-1);
       return;
     }
-    if (SDL_WaitEventTimeout(&e, kWaitSliceMs)) Translate(e);
+    if (SDL_WaitEvent(&e)) Translate(e);
   }
 
   // Milliseconds since the system started, from its coarse clock: like Windows' tick
@@ -458,9 +461,8 @@ class SdlBackend final : public BackendApi {
   }
 
  private:
-  // How long one wait lasts at most. The layer asks again when nothing came, so this
-  // only bounds how late the layer notices something that is not SDL input.
-  static constexpr Uint32 kWaitSliceMs = 100;
+  // How long a wait lasts before any window was opened (nothing can come then).
+  static constexpr Uint32 kNoDisplayWaitMs = 100;
   // What the screen size is taken to be when there is no display to ask.
   static constexpr int kFallbackScreenW = 1024;
   static constexpr int kFallbackScreenH = 768;
