@@ -480,6 +480,7 @@ class SdlBackend final : public BackendApi {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // Closing the last window is the program's business (WM_CLOSE), not a quit request.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SkipUnusedInputSetUp();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) != 0) {
       std::fprintf(stderr, "zant: cannot reach the display: %s\n", SDL_GetError());
       failed_ = true;
@@ -502,6 +503,19 @@ class SdlBackend final : public BackendApi {
     SDL_StartTextInput();
     started_ = true;
     return true;
+  }
+
+  // Two things SDL's start on X11 does that the layer has no use for, and which make up
+  // much of it, are left out where the user has not asked for them. The layer takes key
+  // presses, never composed text (it drops SDL's text events), so Xlib's table of compose
+  // sequences, thousands of lines it reads and parses while SDL opens the display, is
+  // given as empty. And where no session bus is announced, libdbus would fork a helper
+  // to start one (SDL asks the bus for an input method): a game has no business starting
+  // a bus, and there is none to find, so the bus is declared absent.
+  static void SkipUnusedInputSetUp() {
+    if (!SDL_getenv("XCOMPOSEFILE")) SDL_setenv("XCOMPOSEFILE", "/dev/null", 0);
+    if (!SDL_getenv("DBUS_SESSION_BUS_ADDRESS"))
+      SDL_setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
   }
 
   void Shutdown() {
