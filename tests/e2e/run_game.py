@@ -313,6 +313,19 @@ class MapWatch:
         self.x.XCloseDisplay(self.d)
 
 
+def find_window(display, deadline, proc):
+    env = dict(os.environ, DISPLAY=display)
+    while time.time() < deadline:
+        if proc.poll() is not None:
+            raise SystemExit(f"the program ended early with code {proc.returncode}")
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$"],
+                             env=env, capture_output=True, text=True).stdout.split()
+        if out:
+            return int(out[0])
+        time.sleep(0.05)
+    raise SystemExit("the game window did not appear")
+
+
 def cpu_ticks(pid):
     fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
     return int(fields[11]) + int(fields[12])  # utime + stime
