@@ -275,21 +275,33 @@ class Soak:
         time.sleep(0.3)
         self.click(ox + x + 20, oy + 11 + 18 * i)
 
+    @staticmethod
+    def template_of(window):
+        """The dialog template a window was made from, or None (a message box, a menu)."""
+        w, h = window["right"] - window["left"], window["bottom"] - window["top"]
+        if window["title"] == "" and w > 250 and h > 250:
+            return RULES if w < h else STRATEGY
+        return {"Select Your Opponent": OPPONENT, "Start Order": START_ORDER}.get(window["title"])
+
+    @staticmethod
+    def control_at(window, template, control):
+        """A control of a dialog on the screen, from its template: its middle, or a radio
+        button's circle. The page draws a border of 3 pixels around the dialog, and a title
+        bar of 19 when it has a title."""
+        x, y, caption = window["left"], window["top"], 19 if window["title"] else 0
+        (tw, th), (cx, cy, cw, ch) = template["size"], template[control]
+        radio = template is OPPONENT and control != "OK"
+        return (x + 3 + (cx + 8 if radio else cx + cw / 2) * (window["right"] - x - 6) / tw,
+                y + 3 + caption + (cy + ch / 2) * (window["bottom"] - y - 6 - caption) / th)
+
     def control_of(self, window):
         """A control of an open dialog or box: (what, x, y) on the screen."""
+        template = self.template_of(window)
+        if template:
+            control = self.rng.choice([k for k in template if k not in ("size", "text", "lines")])
+            return (control, *self.control_at(window, template, control))
         x, y = window["left"], window["top"]
         w, h = window["right"] - x, window["bottom"] - y
-        title = window["title"]
-        template = {"Select Your Opponent": OPPONENT, "Start Order": START_ORDER}.get(title)
-        if title == "" and w > 250 and h > 250:
-            template = RULES if w < h else STRATEGY
-        if template:
-            caption = 19 if title else 0
-            tw, th = template["size"]
-            control = self.rng.choice([k for k in template if k not in ("size", "text", "lines")])
-            cx, cy, cw, ch = template[control]
-            return (control, x + 3 + (cx + cw / 2) * (w - 6) / tw,
-                    y + 3 + caption + (cy + ch / 2) * (h - 6 - caption) / th)
         found = buttons_in(Canvas(self.b), (x, y + h // 2, x + w, y + h))
         if found and self.rng.random() < 0.8:
             return ("a button", *self.rng.choice(found))
@@ -324,20 +336,13 @@ class Soak:
             self.note("  (no opponent dialog: a game runs, or a box is open)")
             return
         for control in (["Human"] if opponent == "Human" else ["Computer", opponent]) + ["OK"]:
-            x, y = window["left"], window["top"]
-            w, h = window["right"] - x, window["bottom"] - y
-            cx, cy, cw, ch = OPPONENT[control]
-            left = cx + 8 if control != "OK" else cx + cw / 2  # a radio button by its circle
-            self.click(x + 3 + left * (w - 6) / 152, y + 22 + (cy + ch / 2) * (h - 25) / 112)
+            self.click(*self.control_at(window, OPPONENT, control))
             time.sleep(0.15)
         window = self.wait_window("Start Order", 6)
         if not window:
             self.note("  (no start-order dialog)")
             return
-        x, y = window["left"], window["top"]
-        w, h = window["right"] - x, window["bottom"] - y
-        cx, cy, cw, ch = START_ORDER["Roll"]
-        self.click(x + 3 + (cx + cw / 2) * (w - 6) / 136, y + 22 + (cy + ch / 2) * (h - 25) / 80)
+        self.click(*self.control_at(window, START_ORDER, "Roll"))
         self.counts["games"] += 1
         if self.memory is None:
             self.memory = self.js("HEAPU8.buffer.byteLength")
@@ -429,19 +434,14 @@ class Soak:
     def push_button(self, window):
         """The centre of a dialog's or box's push button on the screen, or None (a pop-up
         menu)."""
+        template = self.template_of(window)
+        if template:
+            button = "OK" if template is OPPONENT else "Roll" if template is START_ORDER else "Close"
+            return self.control_at(window, template, button)
+        if not window["title"]:
+            return None
         x, y = window["left"], window["top"]
         w, h = window["right"] - x, window["bottom"] - y
-        title = window["title"]
-        template = {"Select Your Opponent": (OPPONENT, "OK"), "Start Order": (START_ORDER, "Roll")}.get(title)
-        if title == "" and w > 250 and h > 250:
-            template = (RULES, "Close") if w < h else (STRATEGY, "Close")
-        if template:
-            (t, control), caption = template, 19 if title else 0
-            cx, cy, cw, ch = t[control]
-            return (x + 3 + (cx + cw / 2) * (w - 6) / t["size"][0],
-                    y + 3 + caption + (cy + ch / 2) * (h - 6 - caption) / t["size"][1])
-        if not title:
-            return None
         found = buttons_in(Canvas(self.b), (x, y + h // 2, x + w, y + h))
         return self.rng.choice(found) if found else None
 
