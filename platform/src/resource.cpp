@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "backend.h"
 #include "internal.h"
 
 // Programs without resources do not define these; their address is then null.
@@ -273,10 +274,16 @@ void Resample(Image &img, int w, int h) {
 HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
   if (!name) return nullptr;
   ResourceData r = FindResourceData(RT_BITMAP, name);
-  if (!r.data) return nullptr;
+  Image picture;
+  bool elsewhere = !r.data && !IS_INTRESOURCE(name) && Backend().LoadPicture(name, picture);
+  if (!r.data && !elsewhere) return nullptr;
   if (ShouldFail(FailPoint::CreateBitmap, IS_INTRESOURCE(name) ? nullptr : name)) return nullptr;
   auto b = std::make_unique<Bitmap>();
-  if (!DecodeDib(r.data, r.size, b->img)) return nullptr;
+  if (elsewhere) {
+    b->img = std::move(picture);
+  } else if (!DecodeDib(r.data, r.size, b->img)) {
+    return nullptr;
+  }
   Resample(b->img, cx, cy);
   return static_cast<HBITMAP>(NewHandle(Kind::Bitmap, std::move(b)));
 }
