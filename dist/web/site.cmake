@@ -1,4 +1,4 @@
-# The browser build as a static site, in build/web/site: the page, the
+# The browser build as a static site, in build/web/site: the page and its style sheet, the
 # program (zantpig.js and zantpig.wasm) with its pictures, the font files it draws its
 # text with, the web app manifest with the icons, and the service worker that keeps it all
 # for playing offline. Any static web server can serve the folder as it is.
@@ -15,6 +15,7 @@ function(zant_site_file from to)
 endfunction()
 
 zant_site_file(${here}/index.html index.html)
+zant_site_file(${here}/zantpig.css zantpig.css)
 foreach(size 32 192 512)
   zant_site_file(${PROJECT_SOURCE_DIR}/resources/icons/zantpig-${size}.png
                  icons/zantpig-${size}.png)
