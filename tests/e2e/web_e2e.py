@@ -20,6 +20,13 @@ Usage: web_e2e.py --site <folder> --lab <zantpig-lab> --dice <dice.bmp> --splash
 - The server stopped, the page held sideways at a phone's size and started again from the
   note's button: the page loads from the service worker alone, shows the same board scaled
   down smoothly to fit, and the rules open and close with taps.
+- Nothing on the page reports an error: no console error, no uncaught exception, no load
+  refused (by the content security policy either).
+- From release A to release B of the site (the same site with B's worker, page and script
+  marked), served with answers the browser may keep ten minutes, on an origin where another
+  app and a second copy of the game have caches: B's install fails while one of its files
+  is missing and A serves on; whole, B installs beside an open page of A, which still
+  answers, and runs from the next start with every file B's; the other caches stay.
 The screenshots of the canvas the checks were made on, and of the page, are kept in --out.
 """
 import argparse
