@@ -42,7 +42,6 @@ function(zant_add_resources target rcfile)
     WORKING_DIRECTORY ${rc_dir}
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)
-  # A C file whose top-level asm includes the .res (the C compiler takes no .S here).
   if(EMSCRIPTEN)
     # The game in the browser (ZANT_WEB_PICTURES names a folder of the site): its large
     # pictures go to the site as lossless WebP files, which the page decodes for the
@@ -63,6 +62,7 @@ function(zant_add_resources target rcfile)
         COMMENT "Writing the site's pictures of ${rc_name}.rc"
         VERBATIM)
     endif()
+    # A C file whose top-level asm includes the .res (the C compiler takes no .S here), for
     # WebAssembly objects: a data section of its own, and every symbol with its size.
     file(WRITE ${asm}
       "__asm__(\n"
@@ -79,6 +79,7 @@ function(zant_add_resources target rcfile)
     target_sources(${target} PRIVATE ${asm})
     return()
   endif()
+  # A C file whose top-level asm includes the .res (the C compiler takes no .S here).
   file(WRITE ${asm}
     "__asm__(\n"
     "  \".pushsection .rodata\\n\"\n"
