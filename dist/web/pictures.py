@@ -5,11 +5,11 @@
 
 RES is the .res file windres made of the program's .rc. Every bitmap resource with a
 name (not a number) in 24 bits per pixel is written to FOLDER as NAME.webp, WebP's
-lossless form with every pixel exact, and left out of OUT_RES, the resources the
-WebAssembly carries; everything else stays in OUT_RES as it was. The browser decodes the
-pictures for the program (its back end asks for a bitmap the resources do not hold),
-and WebP's lossless coding takes the game's textured pictures to about two thirds of
-what a gzip-compressed bitmap is.
+lossless form with every pixel exact, and stays in OUT_RES, the resources the
+WebAssembly carries, as an entry without data; everything else stays in OUT_RES as it
+was. The page decodes the pictures for the program (the layer asks its back end for a
+bitmap listed without pixels), and WebP's lossless coding takes the game's textured
+pictures to about two thirds of what a gzip-compressed bitmap is.
 """
 import os
 import struct
@@ -77,6 +77,8 @@ def main():
             kept += bytes(-len(kept) % 4)
             continue
         w, h, rows = picture
+        kept += struct.pack("<I", 0) + header[4:]
+        kept += bytes(-len(kept) % 4)
         with tempfile.NamedTemporaryFile(suffix=".ppm") as ppm:
             ppm.write(b"P6\n%d %d\n255\n" % (w, h) + b"".join(rows))
             ppm.flush()

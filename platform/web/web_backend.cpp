@@ -147,6 +147,17 @@ UINT VirtualKey(int keyCode) {
   }
 }
 
+// The site's file of a picture: pictures/NAME.webp, the name in capitals as the resource
+// compiler writes it; empty for a name that is no plain word.
+std::string PictureFile(const char *name) {
+  std::string file = "pictures/";
+  for (const char *p = name; *p; ++p) {
+    if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != '_') return "";
+    file += char(std::toupper(static_cast<unsigned char>(*p)));
+  }
+  return *name ? file + ".webp" : "";
+}
+
 class WebBackend final : public BackendApi {
  public:
   WebBackend() : screen_(kScreenW, kScreenH, kDesktop) {
@@ -338,18 +349,11 @@ class WebBackend final : public BackendApi {
   void WarpPointer(int, int) override {}
 
   // --- Pictures --------------------------------------------------------------------
-  // The program's large bitmaps are files of the site (pictures/NAME.webp, the name in
-  // capitals as the resource compiler writes it), which the page decodes.
+  // The program's large bitmaps are files of the site, which the page decodes.
   bool LoadPicture(const char *name, Image &out) override {
-    std::string file;
-    for (const char *p = name; *p; ++p) {
-      if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != '_') return false;
-      file += char(std::toupper(static_cast<unsigned char>(*p)));
-    }
+    std::string file = PictureFile(name);
     int32_t size[2] = {0, 0};
-    if (file.empty() || !zant_js_picture(("pictures/" + file + ".webp").c_str(), size)) {
-      return false;
-    }
+    if (file.empty() || !zant_js_picture(file.c_str(), size)) return false;
     const int w = size[0], h = size[1];
     if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || int64_t(w) * h > (int64_t(1) << 26)) {
       zant_js_picture_take(nullptr);
@@ -366,7 +370,7 @@ class WebBackend final : public BackendApi {
   }
 
   // The font files the site carries, fetched all at once before the program starts, so
-  // that no window is left half drawn while one comes.
+  // that no window is left half drawn while one comes; the pictures start coming too.
   void FetchFonts();
 
   // The program has ended: the screen is the bare desktop, and the page says so.
@@ -959,6 +963,10 @@ BackendApi &Backend() {
 }
 
 void WebBackend::FetchFonts() {
+  for (const std::string &name : PicturesElsewhere()) {
+    std::string file = PictureFile(name.c_str());
+    if (!file.empty()) zant_js_prefetch(file.c_str());
+  }
   for (const std::string &file : CarriedFonts()) zant_js_prefetch(("fonts/" + file).c_str());
   for (const std::string &file : CarriedFonts()) LoadFontFile(file);
 }
