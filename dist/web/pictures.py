@@ -69,6 +69,9 @@ def main():
     source, target, folder, cwebp = sys.argv[1:5]
     res = open(source, "rb").read()
     os.makedirs(folder, exist_ok=True)
+    for old in os.listdir(folder):  # a picture the resources no longer have goes too
+        if old.endswith(".webp"):
+            os.remove(os.path.join(folder, old))
     kept = bytearray()
     for kind, name, header, data in entries(res):
         picture = rgb_of_dib(data) if kind == RT_BITMAP and isinstance(name, str) else None
