@@ -107,5 +107,8 @@ target_compile_definitions(zant_freetype PUBLIC "FT_CONFIG_OPTIONS_H=<zant_ftopt
                            PRIVATE FT2_BUILD_LIBRARY "FT_CONFIG_MODULES_H=<zant_ftmodule.h>")
 set_source_files_properties(${ft_source}/src/smooth/smooth.c PROPERTIES
                             COMPILE_DEFINITIONS _M_ARM64)
-# The library's own code, not ours: its warnings are not ours to fix.
-target_compile_options(zant_freetype PRIVATE -w)
+# The library's own code, not ours: its warnings are not ours to fix. It is compiled for
+# size, the largest part of the program and one that runs once for each glyph and size
+# (the layer keeps what it drew). The rest of the program keeps the build's optimisation:
+# at -Oz the drawing slows the solver's start-up solve, which draws its busy notice.
+target_compile_options(zant_freetype PRIVATE -w -Oz)
