@@ -374,10 +374,17 @@ def release_to_release(run, args):
     url, script = server.url, server.url + "service-worker.js"
     release_of_page = "(document.querySelector('meta[name=release]') || {}).content + ' ' + window.zantRelease"
 
+    def new_document():
+        try:
+            return browser.evaluate("!window.zantLeft && document.readyState == 'complete'")
+        except Failure:  # between two documents
+            return False
+
     def visit(page, what):
+        browser.evaluate("window.zantLeft = true")  # gone with the document
         browser.navigate(page)
         run.origin = None
-        time.sleep(0.5)
+        wait_until(new_document, 30, f"{page} loaded")
         ready(run, what)
         return browser.evaluate(release_of_page)
 
