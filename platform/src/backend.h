@@ -83,6 +83,10 @@ class BackendApi {
   // Something was drawn on a window's client area through a window DC (client
   // coordinates). Lets tests watch what is shown while the program computes or sleeps.
   virtual void WindowDrawn(HWND, const RECT &) {}
+  // A named bitmap that the program's resources list without its pixels, which the back
+  // end keeps elsewhere (the browser's site carries the large pictures as compressed
+  // files); false when it has none of that name.
+  virtual bool LoadPicture(const char *, Image &) { return false; }
   // Forget everything (tests).
   virtual void Reset() {}
 };
