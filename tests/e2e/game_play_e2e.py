@@ -383,7 +383,9 @@ class Run:
         while True:
             board = self.look()
             if board is not None and test(board):
-                if last is not None and last.shot.px == board.shot.px:
+                # (A screen the browser's page kept as held still needs no second look.)
+                if (getattr(board.shot, "held", False)
+                        or (last is not None and last.shot.px == board.shot.px)):
                     return board
                 last = board
                 time.sleep(0.1)

@@ -36,6 +36,7 @@ Usage: web_e2e.py --site <folder> --lab <zantpig-lab> --dice <dice.bmp> --splash
 The screenshots of the canvas the checks were made on, and of the page, are kept in --out.
 """
 import argparse
+import base64
 import hashlib
 import json
 import os
@@ -75,6 +76,44 @@ class WebDialog(Dialog):
         self.sx, self.sy = (w - 6) / tw, (h - 6 - caption) / th
 
 
+# The screens the program left unchanged for a moment (a pause after a roll, a notice, a
+# turn passing), kept by the page as they are drawn and read from here in order: a look at
+# the canvas from here can take a second on a busy machine, longer than the program shows
+# some of them. Installed at the first look at each page; returns what was kept since the
+# last call.
+HELD = """(() => {
+  if (!window.zantHeld) {
+    const context = Zant.context, put = context.putImageData, kept = [];
+    let timer = 0;
+    context.putImageData = function() {
+      put.apply(context, arguments);
+      clearTimeout(timer);
+      timer = setTimeout(() => {
+        kept.push(context.getImageData(0, 0, context.canvas.width, context.canvas.height));
+        if (kept.length > 32) kept.shift();
+      }, 250);
+    };
+    window.zantHeld = {kept, forget: () => { clearTimeout(timer); kept.length = 0; }};
+  }
+  return zantHeld.kept.splice(0).map(image => {
+    const d = image.data, rgb = new Uint8Array(image.width * image.height * 3);
+    for (let i = 0, j = 0; i < d.length; i += 4, j += 3) rgb.set(d.subarray(i, i + 3), j);
+    let s = '';
+    for (let i = 0; i < rgb.length; i += 0x8000) s += String.fromCharCode.apply(null, rgb.subarray(i, i + 0x8000));
+    return [image.width, image.height, btoa(s)];
+  });
+})()"""
+
+
+class HeldScreen(Canvas):
+    """A screen the page held still for a quarter of a second: as good as two equal looks."""
+
+    held = True
+
+    def __init__(self, w, h, data):
+        self.w, self.h, self.px = w, h, base64.b64decode(data)
+
+
 class WebRun(Run):
     """The desktop builds' game play run, on the page: the screen is the canvas, the windows
     are the page's list of them, input goes in through the protocol."""
@@ -84,6 +123,7 @@ class WebRun(Run):
         self.browser = browser
         self.screen_centre = (SCREEN[0] // 2, SCREEN[1] // 2)
         self.touching = False
+        self.held = []  # screens the page held still, read but not yet looked at
 
     def dialog(self, window, template):
         return WebDialog(self, window, template)
@@ -105,11 +145,15 @@ class WebRun(Run):
             "!document.getElementById(n).hidden) || null")
 
     def look(self):
+        """The next screen the page held still since the last input, if any is left (see
+        HELD), otherwise the canvas as it is now."""
         if not self.browser.evaluate("typeof Zant == 'object' && document.readyState == 'complete'"):
             return None  # the page is still loading
         if self.note():
             raise Failed(f"the page says: {self.note()}")
-        shot = Canvas(self.browser)
+        if not self.held:
+            self.held = [HeldScreen(*screen) for screen in self.browser.evaluate(HELD)]
+        shot = self.held.pop(0) if self.held else Canvas(self.browser)
         if self.origin is None:
             self.origin = find_client(shot)
             if self.origin is None:
@@ -121,8 +165,14 @@ class WebRun(Run):
             "(() => { const r = Zant.canvas.getBoundingClientRect(); return [r.left, r.top, "
             "r.width, r.height, Zant.canvas.style.imageRendering]; })()")
 
+    def forget_held(self):
+        """Input comes: the screens held before it answer no question asked after it."""
+        self.held = []
+        self.browser.evaluate("window.zantHeld && zantHeld.forget()")
+
     def click_screen(self, x, y):
         """A click (or a tap) at a point of the screen (canvas pixels)."""
+        self.forget_held()
         left, top, width, height, _ = self.placement()
         px, py = left + (x + 0.5) * width / SCREEN[0], top + (y + 0.5) * height / SCREEN[1]
         if self.touching:
@@ -136,6 +186,7 @@ class WebRun(Run):
         self.browser.mouse("mouseReleased", px, py)
 
     def key(self, name):
+        self.forget_held()
         self.browser.key(name)
 
     def keep_page(self, name):
