@@ -331,6 +331,14 @@ void ActivateFromFrame(HWND top) {
   ev.surface = w->surface;
   H().Push(ev);
 }
+void CancelPress(HWND top) {
+  Window *w = GetWnd(top);
+  if (!w || !w->surface) return;
+  InputEvent ev;
+  ev.type = InputEvent::Cancel;
+  ev.surface = w->surface;
+  H().Push(ev);
+}
 void DragTo(HWND top, int x, int y) {
   Window *w = GetWnd(top);
   if (!w || !w->surface) return;

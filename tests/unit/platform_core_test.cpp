@@ -207,6 +207,45 @@ TEST_F(Core, SpaceClicksTheFocusedButtonAndADisabledTopLevelTakesNoClicks) {
   EXPECT_TRUE(Messages(top).empty());
 }
 
+// A press the system takes away ends without a click, whether the button was held down with
+// the mouse or with Space; the capture and the button state are given back, and the next
+// click clicks.
+TEST_F(Core, ACancelledPressDoesNotClick) {
+  HWND top = MakeTop();
+  HWND button = CreateWindowExA(0, "BUTTON", "Go", WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, top,
+                                reinterpret_cast<HMENU>(7), nullptr, nullptr);
+  ShowWindow(top, SW_SHOW);
+  headless::RunUntilIdle();
+  auto clicks = [button] {
+    int n = 0;
+    for (auto &l : g_log)
+      n += l.message == WM_COMMAND && l.wParam == MAKEWPARAM(7, BN_CLICKED) &&
+           l.lParam == LPARAM(button);
+    return n;
+  };
+  headless::MouseDown(button, 20, 10);
+  headless::RunUntilIdle();
+  EXPECT_EQ(GetCapture(), button);
+  headless::CancelPress(top);
+  headless::MouseUp(button, 20, 10);  // the release comes after all, over the button
+  headless::RunUntilIdle();
+  EXPECT_EQ(clicks(), 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_FALSE(GetKeyState(VK_LBUTTON) & 0x8000);
+
+  SetFocus(button);
+  headless::KeyDown(VK_SPACE);
+  headless::CancelPress(top);
+  headless::KeyUp(VK_SPACE);
+  headless::RunUntilIdle();
+  EXPECT_EQ(clicks(), 0);
+
+  headless::ClickCenter(button);
+  headless::Key(VK_SPACE);
+  headless::RunUntilIdle();
+  EXPECT_EQ(clicks(), 2);
+}
+
 TEST_F(Core, AStuckProgramEndsInsteadOfHanging) {
   HWND top = MakeTop();
   ShowWindow(top, SW_SHOW);

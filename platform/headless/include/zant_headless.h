@@ -45,6 +45,9 @@ void CloseFromFrame(HWND top);
 // The user chooses a top-level window through the window manager (a click on its title
 // bar, a task list): it gets the keyboard focus.
 void ActivateFromFrame(HWND top);
+// The system takes the pointer's press away from a top-level window (a touch taken for a
+// gesture, the pointer lost with the focus): the press ends without its click.
+void CancelPress(HWND top);
 // The user drags a top-level window so that its window rectangle starts at (x, y).
 void DragTo(HWND top, int x, int y);
 // Input that arrives at a virtual time, e.g. while the program sleeps. The event is
