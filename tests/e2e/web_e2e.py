@@ -124,6 +124,7 @@ class WebRun(Run):
         self.screen_centre = (SCREEN[0] // 2, SCREEN[1] // 2)
         self.touching = False
         self.held = []  # screens the page held still, read but not yet looked at
+        self.held_looks = 0
 
     def dialog(self, window, template):
         return WebDialog(self, window, template)
@@ -153,6 +154,7 @@ class WebRun(Run):
             raise Failed(f"the page says: {self.note()}")
         if not self.held:
             self.held = [HeldScreen(*screen) for screen in self.browser.evaluate(HELD)]
+        self.held_looks += bool(self.held)
         shot = self.held.pop(0) if self.held else Canvas(self.browser)
         if self.origin is None:
             self.origin = find_client(shot)
@@ -339,9 +341,11 @@ def splash_and_end(run, splash):
     # (Headless Chromium's emulated scale changes no media query's state in the page's eyes,
     # as a real screen does: the test sends the change of the page's query on the scale.)
     run.browser.viewport(1280, 800, scale=2)
-    run.browser.evaluate("Zant.scaleQuery.dispatchEvent(new Event('change'))")
+    watched = run.browser.evaluate(
+        "!!Zant.scaleQuery && Zant.scaleQuery.dispatchEvent(new Event('change'))")
+    run.check(watched, "the page watches no media query on the device scale")
     placed(run, (1280, 800), 2, "the device scale doubled during the splash")
-    query = run.browser.evaluate("Zant.scaleQuery.media")
+    query = run.browser.evaluate("Zant.scaleQuery && Zant.scaleQuery.media")
     run.check(query == "(resolution: 2dppx)", f"the page watches the scale with {query!r} after it "
               "doubled, expected (resolution: 2dppx)")
     run.wait_for("!document.getElementById('ended').hidden", 15, "the note that the game has ended")
@@ -623,7 +627,8 @@ def check_all(run, args, server):
     started = time.time()
     board = game.play(board)
     print(f"the game: {game.moves} moves of player 1, totals {game.totals}, "
-          f"{time.time() - started:.0f} s", flush=True)
+          f"{time.time() - started:.0f} s, {run.held_looks} looks at screens the page held",
+          flush=True)
     run.keep(board, "game_over")
     run.keep_page("game_over")
     winner = board.header()
