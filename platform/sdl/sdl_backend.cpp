@@ -20,6 +20,9 @@
 #include <memory>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "backend.h"
 #include "x11_display.h"
 
@@ -370,6 +373,15 @@ class SdlBackend final : public BackendApi {
     // Moving the display's events into SDL's queue (nothing is lost) lets SDL answer the
     // window manager's pings, so the window is not taken for hung.
     SDL_PumpEvents();
+  }
+
+  // The pages that hold nothing but [data, data + size) go out of the process's memory;
+  // touched again, they are read back from the program's file (they are never written).
+  void ReleaseReadOnly(const void *data, size_t size) override {
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (uintptr_t(data) + page - 1) & ~(page - 1);
+    const uintptr_t to = (uintptr_t(data) + size) & ~(page - 1);
+    if (to > from) madvise(reinterpret_cast<void *>(from), to - from, MADV_DONTNEED);
   }
 
   bool PollEvent(InputEvent &ev) override {

@@ -86,6 +86,11 @@ class BackendApi {
   // end keeps elsewhere (the browser's site carries the large pictures as compressed
   // files); false when it has none of that name.
   virtual bool LoadPicture(const char *, Image &) { return false; }
+  // The program has read what it needs of [data, data + size), a part of its own resources,
+  // which are mapped read-only from the program's file: a back end on a system that reads
+  // such pages back from the file when they are next touched may let them go meanwhile,
+  // so that a picture decoded once does not stay in memory twice.
+  virtual void ReleaseReadOnly(const void *, size_t) {}
   // Forget everything (tests).
   virtual void Reset() {}
 };
