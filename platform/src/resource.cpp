@@ -277,7 +277,10 @@ HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
   if (ShouldFail(FailPoint::CreateBitmap, IS_INTRESOURCE(name) ? nullptr : name)) return nullptr;
   auto b = std::make_unique<Bitmap>();
   if (!DecodeDib(r.data, r.size, b->img)) return nullptr;
+  int w = b->img.w, h = b->img.h;
   Resample(b->img, cx, cy);
+  // The strings the picture shows, at their places (not at another size).
+  if (b->img.w == w && b->img.h == h) b->texts = DescribedTexts(name);
   return static_cast<HBITMAP>(NewHandle(Kind::Bitmap, std::move(b)));
 }
 
