@@ -329,7 +329,7 @@ std::vector<Mirror::Said> Mirror::Spoken(Window *w) {
   POINT origin = ClientOrigin(w);
   std::vector<Said> said;
   for (const TextRun &r : runs) {
-    std::string words = Trimmed(r.text);
+    std::string words = Trimmed(r.text), own = words;
     if (BareFigure(words)) {
       const TextRun *row = nullptr, *column = nullptr;
       for (const TextRun &a : runs) {
@@ -347,8 +347,9 @@ std::vector<Mirror::Said> Mirror::Spoken(Window *w) {
       if (!r.note.empty()) words += ", " + r.note;
       std::string legend = LegendNote(w->cls->name, r);
       if (!legend.empty()) words += ", " + legend;
+      own = words;
     }
-    said.push_back(Said{Offset(r.box, origin), words, r.order});
+    said.push_back(Said{Offset(r.box, origin), words, own, r.order});
   }
   return said;
 }
@@ -356,7 +357,8 @@ std::vector<Mirror::Said> Mirror::Spoken(Window *w) {
 // What changed on a window's text is said (politely, after what the reader is saying), in
 // the order it was drawn: a string new at its place, unless it only says less than the one
 // it replaced ("Player 1" where "Player 1, to move" was) or is the last thing said coming
-// back to its place (a blinking notice). A window's first text is read, not announced.
+// back to its place (a blinking notice). A figure whose labels changed around it says
+// nothing new. A window's first text is read, not announced.
 void Mirror::Announce(HWND hwnd, const std::vector<Said> &now) {
   auto before = said_.find(hwnd);
   if (before == said_.end()) {
@@ -369,7 +371,7 @@ void Mirror::Announce(HWND hwnd, const std::vector<Said> &now) {
     for (const Said &b : before->second) {
       if (Holds(b.box, Middle(s.box)) || Holds(s.box, Middle(b.box))) old = &b;
     }
-    if (old && old->words.find(s.words) != std::string::npos) continue;
+    if (old && (old->own == s.own || old->own.rfind(s.own + ", ", 0) == 0)) continue;
     news.push_back(s);
   }
   std::stable_sort(news.begin(), news.end(),

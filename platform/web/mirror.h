@@ -57,10 +57,12 @@ class Mirror {
     bool operator==(const Node &other) const;
   };
 
-  // A string on a window, as said: its cell and its words.
+  // A string on a window, as said: its cell, its words (with the labels of a bare figure)
+  // and what it says by itself.
   struct Said {
     RECT box{};
     std::string words;
+    std::string own;
     uint64_t order = 0;
   };
 
