@@ -381,9 +381,17 @@ def reader_game(run, seconds):
                 "the start-order dialog gone")
 
     deadline, presses = time.time() + seconds, 0
+    seen, still = None, time.time()
     while time.time() < deadline:
         nodes = reader.nodes()
         texts = reader.texts(nodes)
+        # The game goes on by itself between the presses: a tree that says the same for a
+        # minute is stuck.
+        if texts != seen:
+            seen, still = texts, time.time()
+        elif time.time() - still > 60:
+            roll = [bool(reader.state(n, "disabled")) for n in reader.find("button", "Roll", nodes)]
+            raise Failed(f"the tree has said the same for a minute (Roll disabled: {roll}): {texts}")
         winner = next((t for t in texts if t.endswith(" wins!")), None)
         if winner:
             break
