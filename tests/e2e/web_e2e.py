@@ -264,12 +264,14 @@ class Reader:
 
     def __init__(self, run):
         self.run, self.browser = run, run.browser
+        self.pressed = []  # (the page's time in seconds, what was pressed)
         for domain in ("DOM", "Accessibility"):
             self.browser.call(f"{domain}.enable")
         # What the live region says, in order, as it says it.
         self.browser.evaluate("""(() => { window.zantHeard = [];
             new MutationObserver(changes => changes.forEach(c => c.addedNodes.forEach(
-                n => zantHeard.push(n.textContent)))).observe(Zant.said, {childList: true});
+                n => zantHeard.push([performance.now(), n.textContent])))).observe(
+                    Zant.said, {childList: true});
             return true; })()""")
 
     def nodes(self):
@@ -305,7 +307,8 @@ class Reader:
                 if self.role(n) == "StaticText" and n["nodeId"] not in said]
 
     def heard(self):
-        return self.browser.evaluate("zantHeard")
+        """What the live region said, in order: (seconds since the reader came, words)."""
+        return [(t / 1000, words) for t, words in self.browser.evaluate("zantHeard")]
 
     def wait(self, test, seconds, what):
         """The first true value of test(nodes), polled with a deadline."""
@@ -323,8 +326,10 @@ class Reader:
         if self.state(node, "disabled"):
             raise Failed(f"{what} is disabled")
         obj = self.browser.call("DOM.resolveNode", {"backendNodeId": node["backendDOMNodeId"]})
-        self.browser.call("Runtime.callFunctionOn", {"objectId": obj["object"]["objectId"],
-                                                     "functionDeclaration": "function() { this.click(); }"})
+        done = self.browser.call("Runtime.callFunctionOn", {
+            "objectId": obj["object"]["objectId"], "returnByValue": True,
+            "functionDeclaration": "function() { this.click(); return performance.now(); }"})
+        self.pressed.append((done["result"]["value"] / 1000, f">> pressed {self.name(node)}"))
 
     def press_named(self, role, name, seconds=10):
         node = self.wait(lambda nodes: next((n for n in self.find(role, name, nodes)
@@ -365,6 +370,7 @@ def reader_game(run, seconds):
     nodes = reader.nodes()
     loading = [reader.name(n) for n in nodes if "Loading" in reader.name(n)]
     run.check(not loading, f"the page still says {loading} while the game runs")
+    reader.pressed.clear()
     reader.press_named("menuitem", "New Game (N)")
     reader.wait(lambda nodes: reader.find("dialog", "Select Your Opponent", nodes), 10,
                 "the opponent dialog")
@@ -423,9 +429,13 @@ def reader_game(run, seconds):
     run.check(all(v == [True] for v in buttons.values()),
               f"after the win Roll, Hold and Quit are disabled in the tree: {buttons}")
     heard = reader.heard()
+    start = min([t for t, _ in heard + reader.pressed] or [0])
+    lines = [f"{t - start:7.2f} s  {words}"
+             for t, words in sorted(heard + reader.pressed, key=lambda said: said[0])]
     with open(os.path.join(run.out, "reader_transcript.txt"), "w") as f:
-        f.write("\n".join(heard) + "\n")
-    print("what the live region said first:\n  " + "\n  ".join(heard[:40]), flush=True)
+        f.write("\n".join(lines) + "\n")
+    print("what the live region said first:\n  " + "\n  ".join(lines[:40]), flush=True)
+    heard = [words for _, words in heard]
     for wanted in (r"Player 1, Turn Score: \d+", r"Computer, Total Score: \d+",
                    re.escape(winner)):
         run.check(any(re.fullmatch(wanted, h) for h in heard),
