@@ -66,7 +66,9 @@ class BackendApi {
   virtual void Present(void *surface, const Image &image, const RECT &changed) = 0;
   // Takes the next pending input event, without blocking. False when there is none.
   virtual bool PollEvent(InputEvent &ev) = 0;
-  // Blocks until an event may be pending.
+  // Blocks until an event may be pending: with nothing pending, until input comes, with
+  // no timeout (the layer has no timers; a pause is SleepMs), so that an idle program does
+  // not wake. It may return early with nothing (the layer then waits again).
   virtual void WaitEvent() = 0;
   virtual DWORD Ticks() = 0;
   virtual void SleepMs(DWORD ms) = 0;

@@ -207,6 +207,9 @@ struct FaceFile {
   int index = 0;
 };
 FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily);
+// The desktop's matcher can get ready on a thread of its own while the program opens its
+// display; the first match waits for it (the program entry asks for it).
+void PrepareFaces();
 // What a matcher needs of a request: the generic family ("serif", "sans-serif", ...) of
 // a font's pitch and family, and whether a name is one of Windows' dialog faces, which
 // Arial's metric twin stands in for.
@@ -313,8 +316,10 @@ void PresentAll();  // everything changed since the last presentation
 // While held, drawing on window DCs is collected and presented when the last hold ends,
 // so that a control or a WM_PAINT handler shows in one piece.
 void HoldPresents(bool hold);
-// The composed surface of a top-level window (for the back end and for screenshots).
+// The composed surface of a top-level window (for the back end and for screenshots); with
+// `part`, only that part of `out` is composed again (all of it when `out` has another size).
 void ComposeSurface(Window *top, Image &out);
+void ComposeSurface(Window *top, Image &out, RECT part);
 
 // Sends WM_SETFOCUS/WM_KILLFOCUS as Windows does.
 void ChangeFocus(HWND newFocus);

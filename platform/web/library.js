@@ -45,16 +45,16 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  // Waits until input comes, or for ms milliseconds.
+  // Waits until input comes, or for ms milliseconds (ms < 0: for as long as it takes).
   zant_js_wait: function(ms) {
     return Asyncify.handleSleep(function(wakeUp) {
       if (Zant.events.length) return wakeUp();
-      var timer = setTimeout(function() {
+      var timer = ms < 0 ? null : setTimeout(function() {
         Zant.wake = null;
         wakeUp();
       }, ms);
       Zant.wake = function() {
-        clearTimeout(timer);
+        if (timer !== null) clearTimeout(timer);
         wakeUp();
       };
     });

@@ -37,7 +37,7 @@ void zant_js_blit(const uint8_t *rgba, int x, int y, int width, int height);
 void zant_js_place(double left, double top, double width, double height, int smooth);
 void zant_js_viewport(int32_t *out);
 int zant_js_next_event(int32_t *out);
-void zant_js_wait(int ms);  // waits
+void zant_js_wait(int ms);  // waits (ms < 0: until input comes)
 void zant_js_yield(void);   // waits
 void zant_js_prefetch(const char *url);
 int zant_js_fetch(const char *url, const char *path);  // waits
@@ -57,8 +57,6 @@ constexpr int kScreenH = 480;
 constexpr uint32_t kDesktop = 0x008080;
 // How long the program may compute without giving the page a turn to paint what it drew.
 constexpr double kPaintAfterMs = 40;
-// How long one wait for input lasts at most; the layer asks again when nothing came.
-constexpr int kWaitSliceMs = 100;
 // A run of tick counts answered from one reading grows while it takes less than this
 // (ms), up to this many calls.
 constexpr double kCoarseMs = 1;
@@ -279,10 +277,12 @@ class WebBackend final : public BackendApi {
     return true;
   }
 
+  // Only the page's input can bring anything (the layer has no timers), so the program
+  // stays suspended until the page has some: an idle page runs none of its code.
   void WaitEvent() override {
     if (!pending_.empty()) return;
     mirror_.Sync();
-    zant_js_wait(kWaitSliceMs);
+    zant_js_wait(-1);
     Waited();
   }
 
