@@ -96,6 +96,10 @@ class BackendApi {
   virtual void FocusChanged(HWND) {}
   virtual void MenuChanged(HMENU) {}
   virtual void TextChanged(HWND) {}
+  // A named bitmap that the program's resources list without its pixels, which the back
+  // end keeps elsewhere (the browser's site carries the large pictures as compressed
+  // files); false when it has none of that name.
+  virtual bool LoadPicture(const char *, Image &) { return false; }
   // Forget everything (tests).
   virtual void Reset() {}
 };

@@ -419,6 +419,9 @@ ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type
 // Reads the program's resources from this image instead of the embedded one, until the
 // layer is reset (tests).
 void SetResourceImage(const uint8_t *res, size_t size);
+// The named bitmaps the program's resources list without pixels: the back end keeps them
+// (BackendApi::LoadPicture), as the browser's site does its large pictures.
+std::vector<std::string> PicturesElsewhere();
 
 // An icon: a resource icon's picture (the entry nearest 32x32 of its group) with its
 // transparency, or a system icon (systemId = the IDI_ number, picture drawn by whoever
