@@ -3,8 +3,6 @@
 // to the pixel in its middle: whatever is drawn there next takes it away.
 #include <algorithm>
 #include <cstdlib>
-#include <map>
-#include <sstream>
 
 #include "internal.h"
 
@@ -17,9 +15,19 @@ constexpr size_t kMostRuns = 4096;
 
 uint64_t g_lastOrder = 0;
 
-// The legends read so far, by class name: for each colour, its fields.
-std::map<std::string, std::vector<std::vector<std::string>>> g_legends;
-ResetHook g_forgetLegends([] { g_legends.clear(); });
+// The legends read so far: the classes, and each line of their legends.
+struct LegendLine {
+  std::string className;
+  uint32_t pixel = 0;
+  std::string start;
+  std::string words;
+};
+std::vector<std::string> g_legendsRead;
+std::vector<LegendLine> g_legends;
+ResetHook g_forgetLegends([] {
+  g_legendsRead.clear();
+  g_legends.clear();
+});
 
 POINT Middle(const RECT &r) {
   return POINT{LONG((int64_t(r.left) + r.right) / 2), LONG((int64_t(r.top) + r.bottom) / 2)};
@@ -41,16 +49,34 @@ std::string ResourceText(const char *type, const char *name) {
   return r.data ? std::string(reinterpret_cast<const char *>(r.data), r.size) : std::string();
 }
 
-// The lines of a description, without blank lines and comments ('#').
+// The lines of a description, without blank lines and comments ('#'). (Read by hand: a
+// string stream would bring C++'s locales into the browser's program.)
 std::vector<std::string> Lines(const std::string &text) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = text.substr(start, end - start);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\0' || line.back() == ' '))
       line.pop_back();
     if (!line.empty() && line[0] != '#') lines.push_back(line);
+    start = end + 1;
   }
   return lines;
+}
+
+// Reads `count` whole numbers from the start of `s` into `out`; the rest of the string
+// after them (and the blanks that follow) in `rest`. False when they are not there.
+bool Numbers(const std::string &s, int count, long *out, std::string *rest) {
+  const char *p = s.c_str();
+  for (int i = 0; i < count; ++i) {
+    char *end = nullptr;
+    out[i] = std::strtol(p, &end, 10);
+    if (end == p) return false;
+    p = end;
+  }
+  while (*p == ' ') ++p;
+  if (rest) *rest = p;
+  return true;
 }
 
 // "a|b|c" as its fields.
@@ -100,52 +126,46 @@ void CopyTexts(TextRuns &to, POINT at, const TextRuns &from, const RECT &fromAre
   RECT toArea = fromArea;
   OffsetRect(&toArea, dx, dy);
   CoverTexts(to, toArea);
-  std::sort(brought.begin(), brought.end(),
-            [](const TextRun &a, const TextRun &b) { return a.order < b.order; });
-  for (TextRun &r : brought) Add(to, std::move(r));
+  for (TextRun &r : brought) Add(to, std::move(r));  // in the order they came (runs stay so)
 }
 
 // A description has a line for each string the picture shows: its cell (left top right
 // bottom, in the picture's pixels), then the string, and after a '|' the words its look
 // adds ("0 0 150 60 Player 1|to move").
-TextRuns DescribedTexts(const char *bitmapName) {
-  TextRuns runs;
-  if (!bitmapName) return runs;
+void DescribeTexts(const char *bitmapName, TextRuns &runs) {
+  runs.clear();
+  if (!bitmapName) return;
   for (const std::string &line : Lines(ResourceText("BITMAPTEXT", bitmapName))) {
-    std::istringstream in(line);
-    TextRun run;
-    if (!(in >> run.box.left >> run.box.top >> run.box.right >> run.box.bottom)) continue;
+    long cell[4];
     std::string rest;
-    std::getline(in >> std::ws, rest);
+    if (!Numbers(line, 4, cell, &rest)) continue;
+    TextRun run;
+    run.box = MakeRect(int(cell[0]), int(cell[1]), int(cell[2]), int(cell[3]));
     std::vector<std::string> fields = Fields(rest);
     if (RectEmpty(run.box) || fields[0].empty()) continue;
     run.text = fields[0];
     if (fields.size() > 1) run.note = fields[1];
     Add(runs, std::move(run));
   }
-  return runs;
 }
 
 // A legend has a line for each colour whose text means more than it says: the colour
 // ("r g b"), the start of the texts it is for, and the words it adds
 // ("0 255 128|win probability|roll, in green").
 std::string LegendNote(const std::string &className, const TextRun &run) {
-  auto &legends = g_legends;
-  auto found = legends.find(className);
-  if (found == legends.end()) {
-    std::vector<std::vector<std::string>> entries;
+  if (std::find(g_legendsRead.begin(), g_legendsRead.end(), className) == g_legendsRead.end()) {
+    g_legendsRead.push_back(className);
     for (const std::string &line : Lines(ResourceText("TEXTLEGEND", className.c_str()))) {
       std::vector<std::string> fields = Fields(line);
-      if (fields.size() == 3) entries.push_back(std::move(fields));
+      long rgb[3];
+      if (fields.size() != 3 || !Numbers(fields[0], 3, rgb, nullptr)) continue;
+      g_legends.push_back(LegendLine{className, PixelFromColorRef(RGB(rgb[0], rgb[1], rgb[2])),
+                                     fields[1], fields[2]});
     }
-    found = legends.emplace(className, std::move(entries)).first;
   }
-  for (const std::vector<std::string> &entry : found->second) {
-    std::istringstream colour(entry[0]);
-    int r = 0, g = 0, b = 0;
-    if (!(colour >> r >> g >> b)) continue;
-    if (PixelFromColorRef(RGB(r, g, b)) != run.pixel || run.text.rfind(entry[1], 0) != 0) continue;
-    return entry[2];
+  for (const LegendLine &l : g_legends) {
+    if (l.className == className && l.pixel == run.pixel && run.text.rfind(l.start, 0) == 0)
+      return l.words;
   }
   return {};
 }

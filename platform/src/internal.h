@@ -81,8 +81,8 @@ void AddText(TextRuns &runs, const RECT &box, const char *text, int len, uint32_
 // A block of `from` (`fromArea`) copied to `to` with its top-left at `at`: the runs there
 // give way to the runs the block holds.
 void CopyTexts(TextRuns &to, POINT at, const TextRuns &from, const RECT &fromArea);
-// The runs the resources' description of a bitmap gives (empty without one).
-TextRuns DescribedTexts(const char *bitmapName);
+// The runs the resources' description of a bitmap gives (none without one), into `runs`.
+void DescribeTexts(const char *bitmapName, TextRuns &runs);
 // What a window class's legend in the resources (a TEXTLEGEND resource named after the
 // class) says a run's colour means: words added to the run, or an empty string.
 std::string LegendNote(const std::string &className, const TextRun &run);

@@ -289,7 +289,7 @@ HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
   int w = b->img.w, h = b->img.h;
   Resample(b->img, cx, cy);
   // The strings the picture shows, at their places (not at another size).
-  if (b->img.w == w && b->img.h == h) b->texts = DescribedTexts(name);
+  if (b->img.w == w && b->img.h == h) DescribeTexts(name, b->texts);
   return static_cast<HBITMAP>(NewHandle(Kind::Bitmap, std::move(b)));
 }
 

@@ -31,7 +31,7 @@ namespace {
 constexpr int kDisabled = 1, kCheckable = 2, kChecked = 4, kModal = 8, kFocusable = 16, kPopup = 32;
 
 // The parts of a window that are elements of their own besides the window's.
-enum Part { kMenuBar, kMenuTitle, kMenu, kMenuItem, kTextLayer, kTextRun };
+enum PartKind { kMenuBar, kMenuTitle, kMenu, kMenuItem, kTextLayer, kTextRun };
 
 void AppendUtf8(std::string &out, uint32_t cp) {
   if (cp < 0x80) {
@@ -99,6 +99,15 @@ RECT ScreenBox(Window *w) {
   if (!w->IsChild()) return w->rect;
   Window *parent = GetWnd(w->parent);
   return parent ? Offset(w->rect, ClientOrigin(parent)) : w->rect;
+}
+
+// Puts the few items of a list in order, keeping the order of equal ones.
+template <class T, class Before>
+void SortFew(std::vector<T> &items, Before before) {
+  for (size_t i = 1; i < items.size(); ++i) {
+    for (size_t k = i; k > 0 && before(items[k], items[k - 1]); --k)
+      std::swap(items[k], items[k - 1]);
+  }
 }
 
 RECT ClientBox(Window *w) {
@@ -241,7 +250,7 @@ int Mirror::ParentOf(Window *w, int windowParent) {
 // read and chosen (a reader need not open a pop-up to find its items).
 void Mirror::PutMenu(Window *top, int windowNode) {
   HWND hwnd = top->hwnd;
-  std::set<int> put;
+  std::vector<int> put;
   std::vector<MenuView> view = MenuBarView(top);
   if (!view.empty()) {
     int bar = IdOf({hwnd, kMenuBar, 0});
@@ -251,7 +260,7 @@ void Mirror::PutMenu(Window *top, int windowNode) {
     barNode.label = Utf8(top->text);
     for (const MenuView &item : view) barNode.box = RectUnion(barNode.box, item.rect);
     Put(bar, barNode);
-    put.insert(bar);
+    put.push_back(bar);
     auto itemNode = [&](const MenuView &item, int parent) {
       Node n;
       n.parent = parent;
@@ -267,7 +276,7 @@ void Mirror::PutMenu(Window *top, int windowNode) {
     for (size_t i = 0; i < view.size(); ++i) {
       int id = IdOf({hwnd, kMenuTitle, int(i)});
       Put(id, itemNode(view[i], bar));
-      put.insert(id);
+      put.push_back(id);
       if (view[i].items.empty()) continue;
       int menu = IdOf({hwnd, kMenu, int(i)});
       Node menuNode;
@@ -276,17 +285,17 @@ void Mirror::PutMenu(Window *top, int windowNode) {
       menuNode.label = Utf8(view[i].text);
       for (const MenuView &item : view[i].items) menuNode.box = RectUnion(menuNode.box, item.rect);
       Put(menu, menuNode);
-      put.insert(menu);
+      put.push_back(menu);
       for (size_t k = 0; k < view[i].items.size(); ++k) {
         int itemId = IdOf({hwnd, kMenuItem, int(i * 256 + k)});
         Put(itemId, itemNode(view[i].items[k], menu));
-        put.insert(itemId);
+        put.push_back(itemId);
       }
     }
   }
   for (const auto &[part, id] : partIds_) {
-    if (std::get<0>(part) == hwnd && std::get<1>(part) <= kMenuItem && !put.count(id) &&
-        nodes_.count(id))
+    if (part.hwnd == hwnd && part.kind <= kMenuItem &&
+        std::find(put.begin(), put.end(), id) == put.end() && nodes_.count(id))
       Remove(id);
   }
 }
@@ -323,7 +332,7 @@ void Mirror::PutTexts(Window *w, int windowNode) {
 // Score: 8"): the nearest text above it, and the topmost text above it in its column.
 std::vector<Mirror::Said> Mirror::Spoken(Window *w) {
   TextRuns runs = w->texts;
-  std::stable_sort(runs.begin(), runs.end(), [](const TextRun &a, const TextRun &b) {
+  SortFew(runs, [](const TextRun &a, const TextRun &b) {
     return a.box.top != b.box.top ? a.box.top < b.box.top : a.box.left < b.box.left;
   });
   POINT origin = ClientOrigin(w);
@@ -374,8 +383,7 @@ void Mirror::Announce(HWND hwnd, const std::vector<Said> &now) {
     if (old && (old->own == s.own || old->own.rfind(s.own + ", ", 0) == 0)) continue;
     news.push_back(s);
   }
-  std::stable_sort(news.begin(), news.end(),
-                   [](const Said &a, const Said &b) { return a.order < b.order; });
+  SortFew(news, [](const Said &a, const Said &b) { return a.order < b.order; });
   for (const Said &s : news) {
     if (s.words == lastAnnounced_.words && SameRect(s.box, lastAnnounced_.box)) continue;
     zant_js_announce(Utf8(s.words).c_str());
@@ -425,7 +433,7 @@ void Mirror::WindowGone(HWND hwnd) {
     if (nodes_.count(found->second)) Remove(found->second);
     windowIds_.erase(found);
   }
-  std::erase_if(partIds_, [hwnd](const auto &p) { return std::get<0>(p.first) == hwnd; });
+  std::erase_if(partIds_, [hwnd](const auto &p) { return p.first.hwnd == hwnd; });
   said_.erase(hwnd);
   dirty_.erase(hwnd);
   texts_.erase(hwnd);
@@ -446,7 +454,7 @@ int Mirror::IdOf(HWND hwnd) {
   return it->second;
 }
 
-int Mirror::IdOf(std::tuple<HWND, int, int> part) {
+int Mirror::IdOf(Part part) {
   auto [it, added] = partIds_.emplace(part, 0);
   if (added) it->second = ++lastId_;
   return it->second;

@@ -9,7 +9,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "backend.h"
@@ -67,21 +66,35 @@ class Mirror {
   };
 
   void Visit(HWND hwnd, int parent, bool fresh);
-  Node WindowNode(Window *w, int parent);
+  // (A menu's items are placed by the widths of their texts, and a font may have to be
+  // fetched to measure them: the browser's build instruments everything that can reach
+  // such a wait, and all that it inlines, to suspend and resume it. The rest of the mirror
+  // is kept out of the few functions that do.)
+  [[gnu::noinline]] Node WindowNode(Window *w, int parent);
   int ParentOf(Window *w, int windowNode);
   void PutMenu(Window *top, int windowNode);
-  void PutTexts(Window *w, int windowNode);
+  [[gnu::noinline]] void PutTexts(Window *w, int windowNode);
   std::vector<Said> Spoken(Window *w);
   void Announce(HWND hwnd, const std::vector<Said> &now);
   void Put(int id, const Node &node);
   void Remove(int id);
   int IdOf(HWND hwnd);
-  int IdOf(std::tuple<HWND, int, int> part);
+  // A part of a window that is an element of its own: its menu bar, a title on the bar, a
+  // pop-up's items and each of them, the text layer and each string on it.
+  struct Part {
+    HWND hwnd;
+    int kind;
+    int index;
+    bool operator<(const Part &o) const {
+      return hwnd != o.hwnd ? hwnd < o.hwnd : kind != o.kind ? kind < o.kind : index < o.index;
+    }
+  };
+  int IdOf(Part part);
 
   std::map<int, Node> nodes_;  // what the page has
   std::map<HWND, int> windowIds_;
-  std::map<std::tuple<HWND, int, int>, int> partIds_;  // menus (kind 0, 1) and text (2)
-  std::map<HWND, std::vector<Said>> said_;             // each window's text, as last said
+  std::map<Part, int> partIds_;
+  std::map<HWND, std::vector<Said>> said_;  // each window's text, as last said
   std::set<HWND> dirty_;
   std::set<HWND> texts_;
   bool menusChanged_ = false;
