@@ -23,11 +23,6 @@ mergeInto(LibraryManager.library, {
     style.width = width + 'px';
     style.height = height + 'px';
     style.imageRendering = smooth ? 'auto' : 'pixelated';
-    var mirror = Zant.mirror.style;
-    mirror.left = style.left;
-    mirror.top = style.top;
-    mirror.width = style.width;
-    mirror.height = style.height;
   },
 
   // The page's size in CSS pixels and its device pixels per CSS pixel (in 1024ths).

@@ -3,7 +3,7 @@
 // (web_backend.cpp) makes every decision; this gathers what happens on the page into
 // records of eight numbers:
 //   kind (1 pointer moved, 2 pressed, 3 released, 4 key down, 5 key up, 6 the page's
-//   size changed, 7 an element of the mirror activated: its id in the key code's place),
+//   size changed, 8 an element of the mirror activated: its id in the key code's place),
 //   x and y (CSS pixels from the page's corner, in 16ths), the button
 //   (0 left, 1 middle, 2 right), the key code, the modifier keys (1 Shift, 2 Ctrl, 4 Alt,
 //   8 Meta, 16 a repeat), the time (ms, the page's clock) and the pointer (0 mouse,
@@ -71,10 +71,20 @@ Zant.said = document.createElement('div');
   said.clipPath = 'inset(50%)';
   document.body.appendChild(Zant.mirror);
   document.body.appendChild(Zant.said);
+  // The mirror lies where the canvas does, wherever the page is told to place it.
+  function follow() {
+    var from = Zant.canvas.style;
+    mirror.left = from.left;
+    mirror.top = from.top;
+    mirror.width = from.width;
+    mirror.height = from.height;
+  }
+  new MutationObserver(follow).observe(Zant.canvas, {attributes: true, attributeFilter: ['style']});
+  follow();
   // A screen reader's "activate" (or element.click()) on an element: the program decides.
   Zant.mirror.addEventListener('click', function(e) {
     var node = e.target.closest('[data-node]');
-    if (node) Zant.push([7, 0, 0, 0, +node.dataset.node, 0, Math.round(e.timeStamp), 0]);
+    if (node) Zant.push([8, 0, 0, 0, +node.dataset.node, 0, Math.round(e.timeStamp), 0]);
   });
 })();
 

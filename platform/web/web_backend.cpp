@@ -78,7 +78,7 @@ enum RawKind {
   kKeyDown,
   kKeyUp,
   kViewport,
-  kActivated
+  kActivated = 8,  // (a number of its own, apart from the kinds of the pointer and keys)
 };
 struct Raw {
   int32_t kind, x16, y16, button, keyCode, modifiers, time, pointer;
