@@ -296,7 +296,10 @@ HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
     // The bitmap has its own copy of the pixels now; the program's file keeps the others.
     Backend().ReleaseReadOnly(r.data, r.size);
   }
+  int w = b->img.w, h = b->img.h;
   Resample(b->img, cx, cy);
+  // The strings the picture shows, at their places (not at another size).
+  if (b->img.w == w && b->img.h == h) DescribeTexts(name, b->texts);
   return static_cast<HBITMAP>(NewHandle(Kind::Bitmap, std::move(b)));
 }
 
