@@ -11,8 +11,11 @@ message box; a key (the accelerators, Enter, Escape, Tab, Space, arrows); a wind
 by its title bar; a New Game against a chosen opponent; now and then a close through the
 frame. After every step the program must be alive with nothing on its standard error;
 every few steps it must still answer (the key A opens About within a few seconds, Enter
-closes it). When its window goes (a close, or Exit from the key Escape), the splash must
-show and the program must end with code 0; then the next run starts.
+closes it). Its window may go only for a step that asks for it: a close through the frame
+at any time, Exit (Escape, or the menu bar's Exit) when no game runs. Then the splash must
+show and the program must end with code 0, and the next run starts. A close through the
+frame may be refused only while a dialog or box of the program is open, and the last run
+must end through its frame.
 
 The same script serves the Windows build under Wine (the command starts with wine-run): its
 windows then get a prefix of their own in which Wine lets the window manager frame them.
@@ -21,8 +24,6 @@ A failure prints the seed and the last steps, and keeps the last screenshots in 
 """
 import argparse
 import collections
-import ctypes
-import ctypes.util
 import os
 import random
 import shutil
@@ -33,9 +34,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from game_play_e2e import (OPPONENT, RULES, START_ORDER, STRATEGY, buttons_in,  # noqa: E402
-                           menu_titles, read_bmp)
-from run_game import Shot  # noqa: E402
+from game_play_e2e import (OPPONENT, RULES, START_ORDER, STRATEGY, Board,  # noqa: E402
+                           buttons_in, menu_titles, read_bmp)
+from run_game import Grabber, Shot  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
 TITLE = "Zant Pig"
@@ -56,55 +57,16 @@ class Ended(Exception):
     """The program's main window went: the run is over (checked by the caller)."""
 
 
-class XImage(ctypes.Structure):
-    """The head of Xlib's XImage, as far as the pixels."""
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
-                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-                ("bits_per_pixel", ctypes.c_int)]
+class Client:
+    """The main window's client area as read from the screen (the interface of
+    run_game.Shot, with the client's corner at 0, 0)."""
 
+    def __init__(self, rows):
+        self.w, self.h, self.px = CLIENT_W, len(rows), b"".join(rows)
 
-class Grabber:
-    """Part of the screen read straight from the X server: a few milliseconds, where a
-    screenshot of the whole screen takes a good part of a second on a busy machine (the
-    splash shows for two seconds)."""
-
-    def __init__(self, name):
-        x11 = self.x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XDefaultRootWindow.restype = ctypes.c_ulong
-        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x11.XGetImage.restype = ctypes.POINTER(XImage)
-        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x11.XDestroyImage.argtypes = [ctypes.POINTER(XImage)]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.display = x11.XOpenDisplay(name.encode())
-        if not self.display:
-            raise Failed(f"cannot open the display {name}")
-        self.root = x11.XDefaultRootWindow(self.display)
-
-    def rows(self, x, y, w, h):
-        """The rows of the rectangle as RGB bytes (a 24-bit screen, 32 bits a pixel)."""
-        image = self.x11.XGetImage(self.display, self.root, x, y, w, h, 0xFFFFFFFF, 2)
-        if not image:
-            return []
-        im = image.contents
-        raw = ctypes.string_at(im.data, im.bytes_per_line * h)
-        rows = []
-        for j in range(h):
-            line = raw[j * im.bytes_per_line:j * im.bytes_per_line + 4 * w]
-            rgb = bytearray(3 * w)
-            rgb[0::3], rgb[1::3], rgb[2::3] = line[2::4], line[1::4], line[0::4]
-            rows.append(bytes(rgb))
-        self.x11.XDestroyImage(image)
-        return rows
-
-    def close(self):
-        self.x11.XCloseDisplay(self.display)
+    def at(self, x, y):
+        i = (y * self.w + x) * 3
+        return tuple(self.px[i:i + 3])
 
 
 class Display:
@@ -222,6 +184,8 @@ class Soak:
         self.rng = random.Random(args.seed)
         self.history = collections.deque(maxlen=25)
         self.counts = collections.Counter()
+        self.asks = []  # what may have ended the main window since the last answer check
+        self.origin = None  # the main window's client area on the screen, as last seen
         self.ring = collections.deque()
         self.proc = self.main = self.titles = None
         self.splash = read_bmp(args.splash)
@@ -251,6 +215,7 @@ class Soak:
         self.proc = subprocess.Popen(self.args.command, env=self.env, stdout=subprocess.DEVNULL,
                                      stderr=self.err)
         self.note(f"run {self.counts['runs']} started")
+        self.asks = []
         deadline = time.time() + (90 if self.wine else 30)
         while True:
             self.alive()
@@ -344,7 +309,26 @@ class Soak:
         if not got or not got[5]:
             raise Ended()
         _, x, y, w, h, _ = got
-        return x + w - CLIENT_W, y + h - CLIENT_H
+        self.origin = (x + w - CLIENT_W, y + h - CLIENT_H)
+        return self.origin
+
+    def client(self):
+        """The main window's client area, read straight from the screen."""
+        ox, oy = self.where()
+        rows = self.d.grabber.rows(ox, oy, CLIENT_W, CLIENT_H)
+        return Client(rows) if len(rows) == CLIENT_H else None
+
+    def game_waits(self):
+        """A game certainly runs and waits for a person's move: Roll, Hold and Quit are
+        enabled and the board is the same on two looks 0.3 s apart. With the buttons enabled
+        the program takes input at once, so nothing given before the first look is still to
+        be handled."""
+        first = self.client()
+        if first is None or Board(first, (0, 0), None).buttons() != "enabled":
+            return False
+        time.sleep(0.3)
+        second = self.client()
+        return second is not None and second.px == first.px
 
     def restore(self):
         minimised = [w for w in self.d.clients() if self.d.iconic(w)]
@@ -381,6 +365,39 @@ class Soak:
     def note(self, text):
         self.history.append(f"{time.strftime('%H:%M:%S')} {text}")
 
+    def ask(self, kind):
+        """Notes, before it is given, input that may end the main window: 'close' (through the
+        frame, which ends the program at any time) or 'exit' (Exit from the key Escape, from
+        the menu bar, or from Enter on its Exit title, which ends it only when no game runs).
+        Exit while a game waits for a move is no ask: the program must refuse it."""
+        if kind == "exit" and self.game_waits():
+            self.note("  (a game waits for a move: Exit must be refused)")
+            return
+        self.asks.append(kind)
+
+    def click(self, x, y):
+        """A click on the screen, meant for a box or a dialog."""
+        self.landing(x, y)
+        self.d.click(x, y)
+
+    def landing(self, x, y):
+        """A click meant for another window that lands above the main window's client area,
+        on the menu bar or the frame, may be Exit or a close: the window it was meant for
+        may have gone meanwhile."""
+        if self.origin and self.origin[0] - 10 <= x < self.origin[0] + CLIENT_W + 10 and \
+                self.origin[1] - 60 <= y < self.origin[1]:
+            self.asks.append("close")
+
+    def why_gone(self):
+        """What the main window went for: 'closes' or 'exits'; Failed when no input since the
+        last answer check asked for it."""
+        if not self.asks:
+            steps = [line for line in self.history if "answer check" not in line]
+            raise Failed("the main window went, but no step since the last answer check asked "
+                         "for it (a close through the frame, or Exit with no game running); "
+                         f"the last step: {steps[-1] if steps else None}")
+        return "closes" if self.asks[-1] == "close" else "exits"
+
     def step(self):
         kinds = [(self.button, 30), (self.menu_title, 8), (self.menu_item, 6), (self.dialog_control, 20),
                  (self.a_key, 20), (self.move, 4), (self.new_game, 6), (self.frame_close, 1)]
@@ -400,6 +417,8 @@ class Soak:
         ox, oy = self.where()
         twice = self.rng.random() < 0.4
         self.note(f"click menu title {i + 1}" + (" twice" if twice else ""))
+        if i == len(titles) - 1:
+            self.ask("exit")
         self.d.click(ox + titles[i], oy - 10)
         if twice:
             time.sleep(0.2)
@@ -441,11 +460,13 @@ class Soak:
             else:
                 px, py = x + self.rng.randrange(w), y + self.rng.randrange(h)
                 self.note(f"click in box '{name}' at {px - x},{py - y}")
-        self.d.click(px, py)
+        self.click(px, py)
 
     def a_key(self):
         key = self.rng.choice(KEYS)
         self.note(f"key {key}")
+        if key in ("Escape", "Return"):
+            self.ask("exit")
         self.d.key(key)
 
     def move(self):
@@ -462,6 +483,9 @@ class Soak:
         nx = self.rng.randrange(20, max(21, 1024 - w - 20))
         ny = self.rng.randrange(top + 5, max(top + 6, 768 - h - 10))
         self.note(f"drag '{name}' from {x},{y} to {nx},{ny}")
+        if window != self.main:
+            for px, py in ((tx, ty), (tx + nx - x, ty + ny - y)):
+                self.landing(px, py)
         self.d.drag(tx, ty, tx + nx - x, ty + ny - y)
 
     def wait_window(self, name, seconds):
@@ -489,7 +513,7 @@ class Soak:
             if name is None:
                 return
             cx, cy, cw, ch = OPPONENT[control]
-            self.d.click(x + (cx + cw / 2) * w / 152, y + (cy + ch / 2) * h / 112)
+            self.click(x + (cx + cw / 2) * w / 152, y + (cy + ch / 2) * h / 112)
             time.sleep(0.15)
         window, got = self.wait_window("Start Order", 6)
         if not window:
@@ -497,28 +521,40 @@ class Soak:
             return
         name, x, y, w, h = got
         cx, cy, cw, ch = START_ORDER["Roll"]
-        self.d.click(x + (cx + cw / 2) * w / 136, y + (cy + ch / 2) * h / 80)
+        self.click(x + (cx + cw / 2) * w / 136, y + (cy + ch / 2) * h / 80)
         self.counts["games"] += 1
         self.counts["games against " + opponent] += 1
 
     def frame_close(self):
+        """A click on the close box of the main window's frame. The program may refuse it
+        only while a window of its own is open over the main window: a dialog (which
+        disables its owner), a box, or a pop-up menu (which takes the click that closes
+        it)."""
+        self.where()  # brought back first if it was minimised
         got = self.d.info(self.main)
         if not got:
             raise Ended()
         _, x, y, w, h, _ = got
         left, right, top, bottom = self.d.extents(self.main)
+        before = self.others()
         self.note("close through the frame")
+        self.asks.append("close")
         self.d.click(x + w + right - 11, y - top // 2 - 1)
         deadline = time.time() + (20 if self.wine else 8)
         while time.time() < deadline:
             self.where()  # Ended once the window goes
             time.sleep(0.1)
-        self.note("  (the close was refused: a dialog is open)")
+        open_then = sorted(name or "(untitled)" for name, *_ in (before | self.others()).values())
+        if not open_then:
+            raise Failed("a close through the frame was refused with no dialog, box or menu of "
+                         "the program open")
+        self.note(f"  (the close was refused: open were {', '.join(open_then)})")
 
     # --- Does it still answer? ------------------------------------------------------------
     def answers(self):
         """Every dialog and box closed, then the key A opens About and Enter closes it."""
         deadline = time.time() + (90 if self.wine else 30)
+        handled = None  # the asks before the first key A: handled once an About box shows
         while time.time() < deadline:
             self.close_all()
             # An open menu (under Wine a window the window manager does not know) goes with a
@@ -526,13 +562,18 @@ class Soak:
             ox, oy = self.where()
             self.d.click(ox + 450, oy + 200)
             self.note("answer check: key A")
+            handled = len(self.asks) if handled is None else handled
             self.d.key("a", self.main)
             about, _ = self.wait_window("About", 3)
             if about:
+                # Input is handled in order, and the window stayed.
+                del self.asks[:handled]
+                self.ask("exit")  # Enter on the menu bar's Exit, should About have gone
                 self.d.key("Return", about)
                 if self.wait_gone(about, 5):
                     self.counts["answered"] += 1
                     return
+                handled = len(self.asks)
         raise Failed("the game did not answer: no About box for the key A, or it did not close")
 
     def wait_gone(self, window, seconds):
@@ -551,6 +592,7 @@ class Soak:
         for window, (name, x, y, w, h) in reversed(list(self.others().items())):
             popup = name == "" and (w < 250 or h < 250)  # a pop-up menu: no title, small
             self.note(f"answer check: close '{name}'")
+            self.ask("exit")  # the key goes to the main window if this one has just gone
             self.d.key("Escape" if popup else "Return", window)
             if popup or self.wait_gone(window, 1.5):
                 continue
@@ -561,12 +603,12 @@ class Soak:
                 (t, control) = template
                 cx, cy, cw, ch = t[control]
                 tw, th = t["size"]
-                self.d.click(x + (cx + cw / 2) * w / tw, y + (cy + ch / 2) * h / th)
+                self.click(x + (cx + cw / 2) * w / tw, y + (cy + ch / 2) * h / th)
             else:
                 shot = self.d.shot(os.path.join(self.args.out, "box.ppm"))
                 found = buttons_in(shot, (x, y + h // 2, x + w, y + h))
                 if found:
-                    self.d.click(*found[0])
+                    self.click(*found[0])
             self.wait_gone(window, 1.5)
 
     # --- The whole soak -------------------------------------------------------------------
@@ -588,20 +630,23 @@ class Soak:
                 time.sleep(self.rng.choice([0, 0.05, 0.1, 0.3]))
                 self.alive()
                 self.where()
+                if self.asks and self.game_waits():
+                    self.asks = []  # all handled, and the window stayed
                 if self.counts["steps"] % 5 == 0:
                     self.keep_screen()
                 if self.counts["steps"] % 12 == 0:
                     self.answers()
             except Ended:
-                self.ending("closes" if "close through the frame" in self.history[-1] else "exits")
+                self.ending(self.why_gone())
         if self.proc is not None:
             # The last run ends through its frame, as a player leaves.
             try:
-                for _ in range(20):
+                for _ in range(3):
                     self.answers()  # no dialog left open
                     self.frame_close()
+                raise Failed("the last run did not end through its frame in 3 tries")
             except Ended:
-                self.ending("closes")
+                self.ending(self.why_gone())
         c = self.counts
         against = ", ".join(f"{o} {c['games against ' + o]}" for o in OPPONENTS)
         print(f"soak: {c['steps']} steps in {time.time() - began:.0f} s, {c['runs']} runs, "
