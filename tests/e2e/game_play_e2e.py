@@ -782,6 +782,7 @@ class Game:
         turn = digits.read(cell)
         shown = [turn]
         run.watch_notices()
+        run.seen(board)  # the turn's first look: a slow one may come late in it
         since = 0  # the faces seen since the last turn total: those of rolls not yet counted
         last_look, gap = time.time(), 0.0
         while True:
