@@ -34,8 +34,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from game_play_e2e import (OPPONENT, RULES, START_ORDER, STRATEGY, Board,  # noqa: E402
-                           buttons_in, menu_titles, read_bmp)
+from game_play_e2e import (CELLS, OPPONENT, RULES, START_ORDER, STRATEGY,  # noqa: E402
+                           Board, buttons_in, menu_titles, read_bmp)
 from run_game import Grabber, Shot  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
@@ -185,6 +185,7 @@ class Soak:
         self.history = collections.deque(maxlen=25)
         self.counts = collections.Counter()
         self.asks = []  # what may have ended the main window since the last answer check
+        self.idle = False  # no game ran before the step, as far as the board showed
         self.origin = None  # the main window's client area on the screen, as last seen
         self.ring = collections.deque()
         self.proc = self.main = self.titles = None
@@ -399,11 +400,23 @@ class Soak:
         return "closes" if self.asks[-1] == "close" else "exits"
 
     def step(self):
+        # A player with no game running starts one more often than not.
+        self.idle = self.no_game()
         kinds = [(self.button, 30), (self.menu_title, 8), (self.menu_item, 6), (self.dialog_control, 20),
-                 (self.a_key, 20), (self.move, 4), (self.new_game, 6), (self.frame_close, 1)]
+                 (self.a_key, 20), (self.move, 4), (self.new_game, 30 if self.idle else 3),
+                 (self.frame_close, 1)]
         choice = self.rng.choices([k for k, _ in kinds], [w for _, w in kinds])[0]
         choice()
         self.counts["steps"] += 1
+
+    def no_game(self):
+        """No game runs, as far as the board shows: Roll, Hold and Quit greyed and both turn
+        cells empty."""
+        client = self.client()
+        if client is None or Board(client, (0, 0), None).buttons() != "greyed":
+            return False
+        return not any(max(client.at(x, y)) > 80 for x0, y0, x1, y1 in (CELLS["turn 1"], CELLS["turn 2"])
+                       for y in range(y0, y1, 2) for x in range(x0, x1, 2))
 
     def button(self):
         name = self.rng.choice(["Roll"] * 6 + ["Hold"] * 3 + ["Quit"])
@@ -504,7 +517,7 @@ class Soak:
         self.note(f"new game against {opponent}")
         self.where()
         self.d.key("n", self.main)
-        window, got = self.wait_window("Select Your Opponent", 4)
+        window, got = self.wait_window("Select Your Opponent", 4 if self.idle else 1)
         if not window:
             self.note("  (no opponent dialog: a game runs, or a box is open)")
             return
