@@ -145,11 +145,6 @@ class Shot:
         return sum(1 for y in range(max(y0, 0), min(y1, self.h)) for x in range(max(x0, 0), min(x1, self.w))
                    if self.at(x, y) == colour)
 
-    def span(self, box, colour):
-        x0, y0, x1, y1 = box
-        xs = [x for y in range(y0, y1) for x in range(x0, x1) if self.at(x, y) == colour]
-        return (min(xs), max(xs)) if xs else None
-
 
 class Run:
     def __init__(self, display, out):
