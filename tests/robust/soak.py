@@ -400,23 +400,27 @@ class Soak:
         return "closes" if self.asks[-1] == "close" else "exits"
 
     def step(self):
-        # A player with no game running starts one more often than not.
-        self.idle = self.no_game()
-        kinds = [(self.button, 30), (self.menu_title, 8), (self.menu_item, 6), (self.dialog_control, 20),
-                 (self.a_key, 20), (self.move, 4), (self.new_game, 30 if self.idle else 3),
-                 (self.frame_close, 1)]
+        # A player with no game running starts one more often than not, and one whose move is
+        # awaited makes it more often than not.
+        buttons, self.idle = self.board_now()
+        kinds = [(self.button, 60 if buttons == "enabled" else 30), (self.menu_title, 8),
+                 (self.menu_item, 6), (self.dialog_control, 20), (self.a_key, 20), (self.move, 4),
+                 (self.new_game, 30 if self.idle else 3), (self.frame_close, 1)]
         choice = self.rng.choices([k for k, _ in kinds], [w for _, w in kinds])[0]
         choice()
         self.counts["steps"] += 1
 
-    def no_game(self):
-        """No game runs, as far as the board shows: Roll, Hold and Quit greyed and both turn
-        cells empty."""
+    def board_now(self):
+        """What the board shows now: Roll, Hold and Quit ('enabled', 'greyed' or otherwise, as
+        Board.buttons says), and whether no game runs (the buttons greyed, both turn cells
+        empty)."""
         client = self.client()
-        if client is None or Board(client, (0, 0), None).buttons() != "greyed":
-            return False
-        return not any(max(client.at(x, y)) > 80 for x0, y0, x1, y1 in (CELLS["turn 1"], CELLS["turn 2"])
-                       for y in range(y0, y1, 2) for x in range(x0, x1, 2))
+        if client is None:
+            return None, False
+        buttons = Board(client, (0, 0), None).buttons()
+        return buttons, buttons == "greyed" and not any(
+            max(client.at(x, y)) > 80 for x0, y0, x1, y1 in (CELLS["turn 1"], CELLS["turn 2"])
+            for y in range(y0, y1, 2) for x in range(x0, x1, 2))
 
     def button(self):
         name = self.rng.choice(["Roll"] * 6 + ["Hold"] * 3 + ["Quit"])
@@ -549,15 +553,20 @@ class Soak:
             raise Ended()
         _, x, y, w, h, _ = got
         left, right, top, bottom = self.d.extents(self.main)
-        before = self.others()
+        seen = self.others()
         self.note("close through the frame")
         self.asks.append("close")
         self.d.click(x + w + right - 11, y - top // 2 - 1)
-        deadline = time.time() + (20 if self.wine else 8)
+        deadline, looks = time.time() + (20 if self.wine else 8), 0
         while time.time() < deadline:
             self.where()  # Ended once the window goes
+            looks += 1
+            if looks % 5 == 0:
+                seen |= self.others()  # a dialog that input given before opens and closes
             time.sleep(0.1)
-        open_then = sorted(name or "(untitled)" for name, *_ in (before | self.others()).values())
+        seen |= self.others()
+        self.where()
+        open_then = sorted({name or "(untitled)" for name, *_ in seen.values()})
         if open_then:
             self.note(f"  (the close was refused: open were {', '.join(open_then)})")
             return
