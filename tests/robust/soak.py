@@ -30,6 +30,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -190,6 +191,11 @@ class Soak:
         self.ring = collections.deque()
         self.proc = self.main = self.titles = None
         self.splash = read_bmp(args.splash)
+        self.splash_seen = self.run_started = 0.0
+        self.done = False
+        self.watching = threading.Thread(target=self.watch_splash, args=(Grabber(display.name),),
+                                         daemon=True)
+        self.watching.start()
         self.wine = os.path.basename(args.command[0]).startswith("wine-run")
         self.env = dict(display.env)
         if self.wine:
@@ -216,7 +222,7 @@ class Soak:
         self.proc = subprocess.Popen(self.args.command, env=self.env, stdout=subprocess.DEVNULL,
                                      stderr=self.err)
         self.note(f"run {self.counts['runs']} started")
-        self.asks = []
+        self.asks, self.run_started = [], time.time()
         deadline = time.time() + (90 if self.wine else 30)
         while True:
             self.alive()
@@ -252,6 +258,7 @@ class Soak:
                           self.others().values() if (w, h) != self.splash[:2]]
             seen = self.splash_shown([]) or (covers and self.splash_shown(covers))
             time.sleep(0.02)
+        seen = seen or self.splash_seen > self.run_started
         try:
             code = self.proc.wait(timeout=max(deadline - time.time(), 0) + 20)
         except subprocess.TimeoutExpired:
@@ -273,6 +280,22 @@ class Soak:
                          f"the program was ({path}; boxes over it: {covers})")
         self.counts[why] += 1
         self.proc = self.main = None
+
+    def watch_splash(self, grabber):
+        """Looks at the middle of the screen some twenty times a second, on a connection of
+        its own, and notes when two fifths of the splash picture at least show there (boxes
+        of the program may stand over the rest): a step of the soak, or a slow answer of the
+        window system, may keep the soak from looking in the two seconds it shows."""
+        w, h, want = self.splash
+        x0, y0, part = (SCREEN_W - w) // 2, (SCREEN_H - h) // 2, 3 * (w // 8)
+        while not self.done:
+            rows = grabber.rows(x0, y0, w, h)
+            same = sum(1 for got, row in zip(rows, want) for i in range(0, 3 * w, part)
+                       if got[i:i + part] == row[i:i + part])
+            if 5 * same >= 2 * h * len(range(0, 3 * w, part)):
+                self.splash_seen = time.time()
+            time.sleep(0.05)
+        grabber.close()
 
     def splash_shown(self, covers):
         """The splash picture, drawn one to one, in the middle of the screen: where no
@@ -734,6 +757,9 @@ def main():
         if soak and soak.proc and soak.proc.poll() is None:
             soak.proc.kill()
             soak.proc.wait()
+        if soak:
+            soak.done = True
+            soak.watching.join(timeout=10)
         display.close()
 
 
