@@ -37,7 +37,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from game_play_e2e import (CELLS, OPPONENT, RULES, START_ORDER, STRATEGY,  # noqa: E402
                            Board, buttons_in, menu_titles, read_bmp)
-from run_game import Grabber, Shot  # noqa: E402
+from run_game import FRAME, Grabber, Shot  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
 TITLE = "Zant Pig"
@@ -192,8 +192,9 @@ class Soak:
         self.proc = self.main = self.titles = None
         self.splash = read_bmp(args.splash)
         self.splash_seen = self.run_started = 0.0
+        self.last_board = None  # 'game' or 'no game', as the watcher last saw the board
         self.done = False
-        self.watching = threading.Thread(target=self.watch_splash, args=(Grabber(display.name),),
+        self.watching = threading.Thread(target=self.watch, args=(Grabber(display.name),),
                                          daemon=True)
         self.watching.start()
         self.wine = os.path.basename(args.command[0]).startswith("wine-run")
@@ -222,7 +223,7 @@ class Soak:
         self.proc = subprocess.Popen(self.args.command, env=self.env, stdout=subprocess.DEVNULL,
                                      stderr=self.err)
         self.note(f"run {self.counts['runs']} started")
-        self.asks, self.run_started = [], time.time()
+        self.asks, self.run_started, self.last_board, self.origin = [], time.time(), None, None
         deadline = time.time() + (90 if self.wine else 30)
         while True:
             self.alive()
@@ -281,19 +282,30 @@ class Soak:
         self.counts[why] += 1
         self.proc = self.main = None
 
-    def watch_splash(self, grabber):
-        """Looks at the middle of the screen some twenty times a second, on a connection of
-        its own, and notes when two fifths of the splash picture at least show there (boxes
-        of the program may stand over the rest): a step of the soak, or a slow answer of the
-        window system, may keep the soak from looking in the two seconds it shows."""
+    def watch(self, grabber):
+        """Looks at the screen some twenty times a second, on a connection of its own, so
+        that neither a step of the soak nor a slow answer of the window system keeps it from
+        seeing what lasts only a moment: when two fifths of the splash picture at least show
+        in the middle of the screen (boxes of the program may stand over the rest), and
+        whether the board, while in sight, shows a game running (a turn total in a turn
+        cell) or none."""
         w, h, want = self.splash
         x0, y0, part = (SCREEN_W - w) // 2, (SCREEN_H - h) // 2, 3 * (w // 8)
+        frame = bytes(FRAME)
         while not self.done:
             rows = grabber.rows(x0, y0, w, h)
             same = sum(1 for got, row in zip(rows, want) for i in range(0, 3 * w, part)
                        if got[i:i + part] == row[i:i + part])
             if 5 * same >= 2 * h * len(range(0, 3 * w, part)):
                 self.splash_seen = time.time()
+            if self.origin:
+                # The turn cells, x 360..449 and 530..589 of rows 210..249, right of the
+                # separator at x 300, which shows where the board is in sight.
+                rows = grabber.rows(self.origin[0] + 300, self.origin[1] + 210, 300, 40)
+                if len(rows) == 40 and all(r[:3] == frame for r in rows):
+                    game = any(max(r[i:i + 3]) > 80 for r in rows for a, b in ((60, 150), (230, 290))
+                               for i in range(3 * a, 3 * b, 3))
+                    self.last_board = "game" if game else "no game"
             time.sleep(0.05)
         grabber.close()
 
@@ -413,14 +425,20 @@ class Soak:
             self.asks.append("close")
 
     def why_gone(self):
-        """What the main window went for: 'closes' or 'exits'; Failed when no input since the
-        last answer check asked for it."""
+        """What the main window went for: 'closes' or 'exits'. Failed when no input since the
+        last answer check asked for it, or when only Exit did and the board's last look
+        showed a game running."""
+        steps = [line for line in self.history if "answer check" not in line]
         if not self.asks:
-            steps = [line for line in self.history if "answer check" not in line]
             raise Failed("the main window went, but no step since the last answer check asked "
                          "for it (a close through the frame, or Exit with no game running); "
                          f"the last step: {steps[-1] if steps else None}")
-        return "closes" if self.asks[-1] == "close" else "exits"
+        if "close" in self.asks:
+            return "closes"
+        if self.last_board == "game":
+            raise Failed("the main window went for Exit, but its board showed a game running "
+                         f"(a turn total) to the last; the last step: {steps[-1] if steps else None}")
+        return "exits"
 
     def step(self):
         # A player with no game running starts one more often than not, and one whose move is
