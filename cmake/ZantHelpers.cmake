@@ -42,8 +42,27 @@ function(zant_add_resources target rcfile)
     WORKING_DIRECTORY ${rc_dir}
     COMMENT "Compiling resources ${rc_name}.rc"
     VERBATIM)
-  # A C file whose top-level asm includes the .res (the C compiler takes no .S here).
   if(EMSCRIPTEN)
+    # The game in the browser (ZANT_WEB_PICTURES names a folder of the site): its large
+    # pictures go to the site as lossless WebP files, which the page decodes for the
+    # program, and the rest of the .res is embedded (dist/web/pictures.py).
+    if(ZANT_WEB_PICTURES)
+      find_program(ZANT_CWEBP cwebp)
+      if(NOT ZANT_CWEBP)
+        message(FATAL_ERROR "cwebp not found: it writes the site's pictures (Debian's webp, "
+                            "which script/bootstrap web installs)")
+      endif()
+      set(full_res ${res})
+      set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name}_embedded.res)
+      add_custom_command(
+        OUTPUT ${res}
+        COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/dist/web/pictures.py ${full_res} ${res}
+                ${ZANT_WEB_PICTURES} ${ZANT_CWEBP}
+        DEPENDS ${full_res} ${PROJECT_SOURCE_DIR}/dist/web/pictures.py
+        COMMENT "Writing the site's pictures of ${rc_name}.rc"
+        VERBATIM)
+    endif()
+    # A C file whose top-level asm includes the .res (the C compiler takes no .S here), for
     # WebAssembly objects: a data section of its own, and every symbol with its size.
     file(WRITE ${asm}
       "__asm__(\n"
@@ -60,6 +79,7 @@ function(zant_add_resources target rcfile)
     target_sources(${target} PRIVATE ${asm})
     return()
   endif()
+  # A C file whose top-level asm includes the .res (the C compiler takes no .S here).
   file(WRITE ${asm}
     "__asm__(\n"
     "  \".pushsection .rodata\\n\"\n"

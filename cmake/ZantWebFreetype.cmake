@@ -66,7 +66,6 @@ message(STATUS "FreeType for the browser from ${ft_source}")
 set(ft_config ${CMAKE_BINARY_DIR}/_deps/freetype-config)
 file(WRITE ${ft_config}/zant_ftmodule.h
   "FT_USE_MODULE( FT_Driver_ClassRec, tt_driver_class )\n"
-  "FT_USE_MODULE( FT_Module_Class, psnames_module_class )\n"
   "FT_USE_MODULE( FT_Module_Class, sfnt_module_class )\n"
   "FT_USE_MODULE( FT_Renderer_Class, ft_smooth_renderer_class )\n"
   "FT_USE_MODULE( FT_Renderer_Class, ft_raster1_renderer_class )\n")
@@ -74,6 +73,23 @@ file(WRITE ${ft_config}/zant_ftoption.h
   "#include <freetype/config/ftoption.h>\n"
   "#undef FT_CONFIG_OPTION_USE_ZLIB\n"
   "#undef FT_CONFIG_OPTION_USE_LZW\n"
+  "#undef FT_CONFIG_OPTION_POSTSCRIPT_NAMES\n"
+  "#undef FT_CONFIG_OPTION_ADOBE_GLYPH_LIST\n"
+  "#undef FT_CONFIG_OPTION_MAC_FONTS\n"
+  "#undef FT_CONFIG_OPTION_GUESSING_EMBEDDED_RFORK\n"
+  "#undef FT_CONFIG_OPTION_INCREMENTAL\n"
+  "#undef FT_CONFIG_OPTION_SVG\n"
+  "#undef TT_CONFIG_OPTION_EMBEDDED_BITMAPS\n"
+  "#undef TT_CONFIG_OPTION_COLOR_LAYERS\n"
+  "#undef TT_CONFIG_OPTION_POSTSCRIPT_NAMES\n"
+  "#undef TT_CONFIG_OPTION_SFNT_NAMES\n"
+  "#undef TT_CONFIG_OPTION_GX_VAR_SUPPORT\n"
+  "#undef TT_CONFIG_OPTION_BDF\n"
+  "#undef TT_CONFIG_CMAP_FORMAT_2\n"
+  "#undef TT_CONFIG_CMAP_FORMAT_8\n"
+  "#undef TT_CONFIG_CMAP_FORMAT_10\n"
+  "#undef TT_CONFIG_CMAP_FORMAT_13\n"
+  "#undef TT_CONFIG_CMAP_FORMAT_14\n"
   "#define FT_CONFIG_OPTION_FORCE_INT64\n")
 
 add_library(zant_freetype STATIC
@@ -81,9 +97,9 @@ add_library(zant_freetype STATIC
   ${ft_source}/src/base/ftdebug.c ${ft_source}/src/base/ftbase.c
   ${ft_source}/src/base/ftbitmap.c ${ft_source}/src/base/ftglyph.c
   ${ft_source}/src/base/ftgasp.c ${ft_source}/src/base/ftsynth.c
-  ${ft_source}/src/base/ftbbox.c ${ft_source}/src/base/ftmm.c
+  ${ft_source}/src/base/ftbbox.c
   ${ft_source}/src/truetype/truetype.c ${ft_source}/src/sfnt/sfnt.c
-  ${ft_source}/src/psnames/psnames.c ${ft_source}/src/smooth/smooth.c
+  ${ft_source}/src/smooth/smooth.c
   ${ft_source}/src/raster/raster.c)
 # The options are public: the layer's text sees FreeType's types as the library has them.
 target_include_directories(zant_freetype SYSTEM PUBLIC ${ft_source}/include ${ft_config})
@@ -91,5 +107,8 @@ target_compile_definitions(zant_freetype PUBLIC "FT_CONFIG_OPTIONS_H=<zant_ftopt
                            PRIVATE FT2_BUILD_LIBRARY "FT_CONFIG_MODULES_H=<zant_ftmodule.h>")
 set_source_files_properties(${ft_source}/src/smooth/smooth.c PROPERTIES
                             COMPILE_DEFINITIONS _M_ARM64)
-# The library's own code, not ours: its warnings are not ours to fix.
-target_compile_options(zant_freetype PRIVATE -w)
+# The library's own code, not ours: its warnings are not ours to fix. It is compiled for
+# size, the largest part of the program and one that runs once for each glyph and size
+# (the layer keeps what it drew). The rest of the program keeps the build's optimisation:
+# at -Oz the drawing slows the solver's start-up solve, which draws its busy notice.
+target_compile_options(zant_freetype PRIVATE -w -Oz)

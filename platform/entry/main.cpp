@@ -4,7 +4,11 @@
 
 #include <string>
 
+#include "internal.h"
+
 int main(int argc, char **argv) {
+  // The first window shows text: the font configuration is read meanwhile.
+  zp::PrepareFaces();
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) commandLine += ' ';

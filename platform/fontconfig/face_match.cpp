@@ -4,8 +4,10 @@
 #include <fontconfig/fontconfig.h>
 #include <strings.h>
 
+#include <future>
 #include <map>
 #include <string>
+#include <system_error>
 
 #include "internal.h"
 
@@ -38,10 +40,31 @@ struct IgnoreLeaks {
 #endif
 };
 
+// Fontconfig's set-up, begun by PrepareFaces on a thread of its own.
+std::future<void> g_setUp;
+
 }  // namespace
+
+// Reading fontconfig's configuration (some sixty files of rules) and its caches takes a
+// few milliseconds, which a program with a display spends while it opens the display and
+// its first window: the first match waits for it. Without a thread, the first match does
+// it all itself.
+void PrepareFaces() {
+  static bool begun = false;
+  if (begun) return;
+  begun = true;
+  try {
+    g_setUp = std::async(std::launch::async, [] {
+      [[maybe_unused]] IgnoreLeaks ignore;
+      FcInit();
+    });
+  } catch (const std::system_error &) {
+  }
+}
 
 // The file fontconfig offers for a face name, weight and slant (cached: matching is slow).
 FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily) {
+  if (g_setUp.valid()) g_setUp.get();
   static std::map<std::string, FaceFile> cache;
   std::string key = name + '\n' + std::to_string(weight) + '\n' + (italic ? "i" : "r") + '\n' +
                     std::to_string(pitchAndFamily);

@@ -383,12 +383,15 @@ class SdlBackend final : public BackendApi {
     return true;
   }
 
+  // Nothing but the display brings input (the layer has no timers and no other threads),
+  // so an idle program sleeps here until the display has something for it, however long
+  // that takes, and costs no wake-ups.
   void WaitEvent() override {
     if (!pending_.empty()) return;
     if (!started_) {
       // No window was ever opened, so no input can come: wait a little, as a real wait
       // would, rather than spin.
-      SDL_Delay(kWaitSliceMs);
+      SDL_Delay(kNoDisplayWaitMs);
       return;
     }
     SDL_Event e;
@@ -399,10 +402,10 @@ class SdlBackend final : public BackendApi {
         Translate(e);
         return;
       }
-      x11::Wait(kWaitSliceMs);
+      x11::Wait(-1);
       return;
     }
-    if (SDL_WaitEventTimeout(&e, kWaitSliceMs)) Translate(e);
+    if (SDL_WaitEvent(&e)) Translate(e);
   }
 
   // Milliseconds since the system started, from its coarse clock: like Windows' tick
@@ -458,9 +461,8 @@ class SdlBackend final : public BackendApi {
   }
 
  private:
-  // How long one wait lasts at most. The layer asks again when nothing came, so this
-  // only bounds how late the layer notices something that is not SDL input.
-  static constexpr Uint32 kWaitSliceMs = 100;
+  // How long a wait lasts before any window was opened (nothing can come then).
+  static constexpr Uint32 kNoDisplayWaitMs = 100;
   // What the screen size is taken to be when there is no display to ask.
   static constexpr int kFallbackScreenW = 1024;
   static constexpr int kFallbackScreenH = 768;
@@ -478,6 +480,7 @@ class SdlBackend final : public BackendApi {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // Closing the last window is the program's business (WM_CLOSE), not a quit request.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SkipUnusedInputSetUp();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) != 0) {
       std::fprintf(stderr, "zant: cannot reach the display: %s\n", SDL_GetError());
       failed_ = true;
@@ -500,6 +503,19 @@ class SdlBackend final : public BackendApi {
     SDL_StartTextInput();
     started_ = true;
     return true;
+  }
+
+  // Two things SDL's start on X11 does that the layer has no use for, and which make up
+  // much of it, are left out where the user has not asked for them. The layer takes key
+  // presses, never composed text (it drops SDL's text events), so Xlib's table of compose
+  // sequences, thousands of lines it reads and parses while SDL opens the display, is
+  // given as empty. And where no session bus is announced, libdbus would fork a helper
+  // to start one (SDL asks the bus for an input method): a game has no business starting
+  // a bus, and there is none to find, so the bus is declared absent.
+  static void SkipUnusedInputSetUp() {
+    if (!SDL_getenv("XCOMPOSEFILE")) SDL_setenv("XCOMPOSEFILE", "/dev/null", 0);
+    if (!SDL_getenv("DBUS_SESSION_BUS_ADDRESS"))
+      SDL_setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
   }
 
   void Shutdown() {

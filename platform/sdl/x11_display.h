@@ -26,8 +26,9 @@ void WindowDestroyed(SDL_Window *window);
 // True once a window was made on an X display, so that Wait can be used.
 bool Attached();
 
-// Blocks until the X connection has input or `timeoutMs` passed. The caller has emptied
-// SDL's queue first. Never blocks when Xlib already holds an event it read.
+// Blocks until the X connection has input, or `timeoutMs` passed (never, when it is
+// negative). The caller has emptied SDL's queue first. Never blocks when Xlib already
+// holds an event it read.
 void Wait(int timeoutMs);
 
 // Start, once SDL's X11 driver is up, installs the process-wide X error handler: an error

@@ -62,7 +62,9 @@ class BackendApi {
   virtual void Present(void *surface, const Image &image, const RECT &changed) = 0;
   // Takes the next pending input event, without blocking. False when there is none.
   virtual bool PollEvent(InputEvent &ev) = 0;
-  // Blocks until an event may be pending.
+  // Blocks until an event may be pending: with nothing pending, until input comes, with
+  // no timeout (the layer has no timers; a pause is SleepMs), so that an idle program does
+  // not wake. It may return early with nothing (the layer then waits again).
   virtual void WaitEvent() = 0;
   virtual DWORD Ticks() = 0;
   virtual void SleepMs(DWORD ms) = 0;
@@ -80,6 +82,10 @@ class BackendApi {
   // Something was drawn on a window's client area through a window DC (client
   // coordinates). Lets tests watch what is shown while the program computes or sleeps.
   virtual void WindowDrawn(HWND, const RECT &) {}
+  // A named bitmap that the program's resources list without its pixels, which the back
+  // end keeps elsewhere (the browser's site carries the large pictures as compressed
+  // files); false when it has none of that name.
+  virtual bool LoadPicture(const char *, Image &) { return false; }
   // Forget everything (tests).
   virtual void Reset() {}
 };

@@ -1,7 +1,8 @@
 // Presenting windows. Every window keeps its own client pixels; a top-level window's
 // surface is composed from the layer's non-client parts (menu bar, dialog frame), its
-// client pixels and those of its visible children, and handed to the back end. Drawing
-// on a window DC is presented at once, so what is drawn during a pause is seen.
+// client pixels and those of its visible children, and handed to the back end, part by
+// part as it changes. Drawing on a window DC is presented at once, so what is drawn
+// during a pause is seen.
 #include <algorithm>
 #include <map>
 
@@ -58,24 +59,37 @@ void DrawRaisedFrame(Image &out, int width) {
 
 }  // namespace
 
-void ComposeSurface(Window *top, Image &out) {
+void ComposeSurface(Window *top, Image &out, RECT part) {
   Frame f = FrameOf(top->style, top->exStyle, top->menu != nullptr);
   int width = top->rect.right - top->rect.left - f.left - f.right;
   int height = top->rect.bottom - top->rect.top - f.top - f.bottom;
-  if (out.w != width || out.h != height) out.Resize(width, height, 0);
-  if (f.border > 1) DrawRaisedFrame(out, f.border);
-  if (f.border == 1) {
-    FillImage(out, MakeRect(0, 0, width, height), 0x000000);
+  RECT whole = MakeRect(0, 0, width, height);
+  if (out.w != width || out.h != height) {
+    out.Resize(width, height, 0);
+    part = whole;
   }
+  part = RectIntersect(part, whole);
+  if (RectEmpty(part)) return;
+  bool onFrame = part.left < f.border || part.top < f.border || part.right > width - f.border ||
+                 part.bottom > height - f.border;
+  if (f.border > 1 && onFrame) DrawRaisedFrame(out, f.border);
+  if (f.border == 1) FillImage(out, part, 0x000000);
   if (f.menu > 0) {
     RECT bar = MakeRect(f.border, f.border, width - f.border, f.border + f.menu);
-    DrawMenuBar(top, out, bar);
+    if (!RectEmpty(RectIntersect(bar, part))) DrawMenuBar(top, out, bar);
   }
   POINT clientAt{f.border, f.border + f.menu};
-  RECT clientBox =
-      MakeRect(clientAt.x, clientAt.y, clientAt.x + top->clientW, clientAt.y + top->clientH);
-  CopyImage(out, clientAt.x, clientAt.y, top->client, 0, 0, top->clientW, top->clientH);
+  RECT clientBox = RectIntersect(
+      part, MakeRect(clientAt.x, clientAt.y, clientAt.x + top->clientW, clientAt.y + top->clientH));
+  if (RectEmpty(clientBox)) return;
+  CopyImage(out, clientBox.left, clientBox.top, top->client, clientBox.left - clientAt.x,
+            clientBox.top - clientAt.y, clientBox.right - clientBox.left,
+            clientBox.bottom - clientBox.top);
   ComposeChildren(top, out, clientAt, clientBox);
+}
+
+void ComposeSurface(Window *top, Image &out) {
+  ComposeSurface(top, out, MakeRect(0, 0, 1 << 20, 1 << 20));
 }
 
 void ClientChanged(Window *w, const RECT &clientRect) {
@@ -93,8 +107,10 @@ void Present(Window *top, const RECT &surfaceRect) {
   if (!top || !top->surface || !top->Visible()) return;
   g_pending.erase(top->hwnd);
   if (!Backend().NeedsPresent()) return;
+  // Only the part being presented is composed again: the rest of the picture is as the
+  // last presents left it, and the back end takes no more than that part.
   Image &img = g_composed[top->hwnd];
-  ComposeSurface(top, img);
+  ComposeSurface(top, img, surfaceRect);
   RECT r = RectIntersect(surfaceRect, MakeRect(0, 0, img.w, img.h));
   if (RectEmpty(r)) return;
   Backend().Present(top->surface, img, r);

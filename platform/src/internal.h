@@ -177,6 +177,9 @@ struct FaceFile {
   int index = 0;
 };
 FaceFile MatchFace(const std::string &name, int weight, bool italic, int pitchAndFamily);
+// The desktop's matcher can get ready on a thread of its own while the program opens its
+// display; the first match waits for it (the program entry asks for it).
+void PrepareFaces();
 // What a matcher needs of a request: the generic family ("serif", "sans-serif", ...) of
 // a font's pitch and family, and whether a name is one of Windows' dialog faces, which
 // Arial's metric twin stands in for.
@@ -282,8 +285,10 @@ void PresentAll();  // everything changed since the last presentation
 // While held, drawing on window DCs is collected and presented when the last hold ends,
 // so that a control or a WM_PAINT handler shows in one piece.
 void HoldPresents(bool hold);
-// The composed surface of a top-level window (for the back end and for screenshots).
+// The composed surface of a top-level window (for the back end and for screenshots); with
+// `part`, only that part of `out` is composed again (all of it when `out` has another size).
 void ComposeSurface(Window *top, Image &out);
+void ComposeSurface(Window *top, Image &out, RECT part);
 
 // Sends WM_SETFOCUS/WM_KILLFOCUS as Windows does.
 void ChangeFocus(HWND newFocus);
@@ -362,6 +367,9 @@ ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type
 // Reads the program's resources from this image instead of the embedded one, until the
 // layer is reset (tests).
 void SetResourceImage(const uint8_t *res, size_t size);
+// The named bitmaps the program's resources list without pixels: the back end keeps them
+// (BackendApi::LoadPicture), as the browser's site does its large pictures.
+std::vector<std::string> PicturesElsewhere();
 
 // An icon: a resource icon's picture (the entry nearest 32x32 of its group) with its
 // transparency, or a system icon (systemId = the IDI_ number, picture drawn by whoever

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "backend.h"
 #include "internal.h"
 
 // Programs without resources do not define these; their address is then null.
@@ -274,11 +275,43 @@ HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
   if (!name) return nullptr;
   ResourceData r = FindResourceData(RT_BITMAP, name);
   if (!r.data) return nullptr;
+  // A bitmap listed without its pixels is one the back end keeps (PicturesElsewhere).
+  Image picture;
+  bool elsewhere = r.size == 0 && !IS_INTRESOURCE(name);
+  if (elsewhere && !Backend().LoadPicture(name, picture)) return nullptr;
   if (ShouldFail(FailPoint::CreateBitmap, IS_INTRESOURCE(name) ? nullptr : name)) return nullptr;
   auto b = std::make_unique<Bitmap>();
-  if (!DecodeDib(r.data, r.size, b->img)) return nullptr;
+  if (elsewhere) {
+    b->img = std::move(picture);
+  } else if (!DecodeDib(r.data, r.size, b->img)) {
+    return nullptr;
+  }
   Resample(b->img, cx, cy);
   return static_cast<HBITMAP>(NewHandle(Kind::Bitmap, std::move(b)));
+}
+
+}  // namespace
+
+namespace {
+
+// Calls visit(the entry's type and name fields, the end of its header, its data) for each
+// entry of a .res image, until visit answers true.
+template <class Visit>
+void WalkEntries(const uint8_t *res, size_t resSize, Visit visit) {
+  size_t off = 0;
+  while (res && off < resSize && resSize - off >= 8) {
+    const uint8_t *entry = res + off;
+    uint32_t dataSize = Read32(entry);
+    uint32_t headerSize = Read32(entry + 4);
+    if (headerSize < 16 || headerSize > resSize - off || dataSize > resSize - off - headerSize) {
+      return;  // a damaged file: nothing past this point can be trusted
+    }
+    if (visit(entry + 8, entry + headerSize, ResourceData{entry + headerSize, dataSize})) return;
+    size_t next = off + size_t(headerSize) + dataSize;
+    next = (next + 3) & ~size_t(3);
+    if (next <= off) return;
+    off = next;
+  }
 }
 
 }  // namespace
@@ -287,26 +320,15 @@ ResourceData FindResourceIn(const uint8_t *res, size_t resSize, const char *type
                             const char *name) {
   if (!res || !type || !name) return {};
   Id typeId = IdFrom(type), nameId = IdFrom(name);
-  size_t off = 0;
-  while (off < resSize && resSize - off >= 8) {
-    const uint8_t *entry = res + off;
-    uint32_t dataSize = Read32(entry);
-    uint32_t headerSize = Read32(entry + 4);
-    if (headerSize < 16 || headerSize > resSize - off || dataSize > resSize - off - headerSize) {
-      break;  // a damaged file: nothing past this point can be trusted
-    }
-    const uint8_t *p = entry + 8;
-    const uint8_t *headerEnd = entry + headerSize;
+  ResourceData found;
+  WalkEntries(res, resSize, [&](const uint8_t *p, const uint8_t *headerEnd, ResourceData data) {
     bool ok = true;
     bool typeMatches = MatchField(p, headerEnd, typeId, ok);
     bool nameMatches = ok && MatchField(p, headerEnd, nameId, ok);
-    if (ok && typeMatches && nameMatches) return {entry + headerSize, dataSize};
-    size_t next = off + size_t(headerSize) + dataSize;
-    next = (next + 3) & ~size_t(3);
-    if (next <= off) break;
-    off = next;
-  }
-  return {};
+    if (ok && typeMatches && nameMatches) found = data;
+    return found.data != nullptr;
+  });
+  return found;
 }
 
 // A .res image a test put in place of the embedded one.
@@ -320,14 +342,39 @@ void SetResourceImage(const uint8_t *res, size_t size) {
   g_resourceImage = {res, res ? size : 0};
 }
 
-ResourceData FindResourceData(const char *type, const char *name) {
-  if (g_resourceImage.data) {
-    return FindResourceIn(g_resourceImage.data, g_resourceImage.size, type, name);
-  }
+// The program's resources: the image a test put in place, or the embedded one.
+static ResourceData ProgramResources() {
+  if (g_resourceImage.data) return g_resourceImage;
   const uint8_t *begin = zant_res_begin;
   const uint8_t *end = zant_res_end;
   if (!begin || !end || end <= begin) return {};
-  return FindResourceIn(begin, size_t(end - begin), type, name);
+  return {begin, size_t(end - begin)};
+}
+
+ResourceData FindResourceData(const char *type, const char *name) {
+  ResourceData all = ProgramResources();
+  return FindResourceIn(all.data, all.size, type, name);
+}
+
+std::vector<std::string> PicturesElsewhere() {
+  ResourceData all = ProgramResources();
+  std::vector<std::string> names;
+  const Id bitmap = IdFrom(RT_BITMAP);
+  WalkEntries(all.data, all.size,
+              [&](const uint8_t *p, const uint8_t *headerEnd, ResourceData data) {
+                bool ok = true;
+                if (!MatchField(p, headerEnd, bitmap, ok) || !ok || data.size != 0 ||
+                    headerEnd - p < 2 || Read16(p) == 0xFFFF) {
+                  return false;
+                }
+                std::string name;
+                for (; headerEnd - p >= 2 && Read16(p) != 0; p += 2) {
+                  name += Read16(p) < 0x80 ? char(Read16(p)) : '?';
+                }
+                names.push_back(name);
+                return false;
+              });
+  return names;
 }
 
 bool DecodeDib(const uint8_t *data, size_t size, Image &out) {

@@ -40,16 +40,16 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  // Waits until input comes, or for ms milliseconds.
+  // Waits until input comes, or for ms milliseconds (ms < 0: for as long as it takes).
   zant_js_wait: function(ms) {
     return Asyncify.handleSleep(function(wakeUp) {
       if (Zant.events.length) return wakeUp();
-      var timer = setTimeout(function() {
+      var timer = ms < 0 ? null : setTimeout(function() {
         Zant.wake = null;
         wakeUp();
       }, ms);
       Zant.wake = function() {
-        clearTimeout(timer);
+        if (timer !== null) clearTimeout(timer);
         wakeUp();
       };
     });
@@ -98,6 +98,39 @@ mergeInto(LibraryManager.library, {
         wakeUp(0);
       });
     });
+  },
+
+  // Decodes a picture of the site (WebP or PNG) and keeps its RGBA pixels for
+  // zant_js_picture_take; writes its width and height to size. 1 when it came.
+  zant_js_picture__deps: ['zant_js_prefetch'],
+  zant_js_picture: function(url, size) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var name = UTF8ToString(url);
+      _zant_js_prefetch(url);
+      Zant.files[name].then(function(data) {
+        delete Zant.files[name];
+        return createImageBitmap(new Blob([data]), {premultiplyAlpha: 'none',
+                                                    colorSpaceConversion: 'none'});
+      }).then(function(bitmap) {
+        var canvas = document.createElement('canvas');
+        canvas.width = bitmap.width;
+        canvas.height = bitmap.height;
+        var context = canvas.getContext('2d', {willReadFrequently: true});
+        context.drawImage(bitmap, 0, 0);
+        Zant.picture = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+        HEAP32[size >> 2] = bitmap.width;
+        HEAP32[(size >> 2) + 1] = bitmap.height;
+        wakeUp(1);
+      }).catch(function() {
+        wakeUp(0);
+      });
+    });
+  },
+
+  // Copies the picture zant_js_picture decoded into the program's memory (null: drops it).
+  zant_js_picture_take: function(rgba) {
+    if (rgba) HEAPU8.set(Zant.picture, rgba);
+    Zant.picture = null;
   },
 
   // The pointer over the page: 0 arrow, 1 text beam, 2 hourglass, 3 cross, 4 none.

@@ -13,14 +13,15 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "backend.h"
@@ -33,10 +34,12 @@ void zant_js_blit(const uint8_t *rgba, int x, int y, int width, int height);
 void zant_js_place(double left, double top, double width, double height, int smooth);
 void zant_js_viewport(int32_t *out);
 int zant_js_next_event(int32_t *out);
-void zant_js_wait(int ms);  // waits
+void zant_js_wait(int ms);  // waits (ms < 0: until input comes)
 void zant_js_yield(void);   // waits
 void zant_js_prefetch(const char *url);
 int zant_js_fetch(const char *url, const char *path);  // waits
+int zant_js_picture(const char *url, int32_t *size);   // waits
+void zant_js_picture_take(uint8_t *rgba);
 void zant_js_cursor(int kind);
 void zant_js_title(const char *utf8);
 void zant_js_window(int id, const char *utf8Title, int left, int top, int right, int bottom,
@@ -52,8 +55,6 @@ constexpr int kScreenH = 480;
 constexpr uint32_t kDesktop = 0x008080;
 // How long the program may compute without giving the page a turn to paint what it drew.
 constexpr double kPaintAfterMs = 40;
-// How long one wait for input lasts at most; the layer asks again when nothing came.
-constexpr int kWaitSliceMs = 100;
 // A run of tick counts answered from one reading grows while it takes less than this
 // (ms), up to this many calls.
 constexpr double kCoarseMs = 1;
@@ -142,6 +143,17 @@ UINT VirtualKey(int keyCode) {
     default:
       return keyCode > 0 && keyCode < 256 ? UINT(keyCode) : 0;
   }
+}
+
+// The site's file of a picture: pictures/NAME.webp, the name in capitals as the resource
+// compiler writes it; empty for a name that is no plain word.
+std::string PictureFile(const char *name) {
+  std::string file = "pictures/";
+  for (const char *p = name; *p; ++p) {
+    if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != '_') return "";
+    file += char(std::toupper(static_cast<unsigned char>(*p)));
+  }
+  return *name ? file + ".webp" : "";
 }
 
 class WebBackend final : public BackendApi {
@@ -285,9 +297,11 @@ class WebBackend final : public BackendApi {
     return true;
   }
 
+  // Only the page's input can bring anything (the layer has no timers), so the program
+  // stays suspended until the page has some: an idle page runs none of its code.
   void WaitEvent() override {
     if (!pending_.empty()) return;
-    zant_js_wait(kWaitSliceMs);
+    zant_js_wait(-1);
     Waited();
   }
 
@@ -334,8 +348,29 @@ class WebBackend final : public BackendApi {
   // A page cannot move the pointer: the layer keeps the position it was told.
   void WarpPointer(int, int) override {}
 
+  // --- Pictures --------------------------------------------------------------------
+  // The program's large bitmaps are files of the site, which the page decodes.
+  bool LoadPicture(const char *name, Image &out) override {
+    std::string file = PictureFile(name);
+    int32_t size[2] = {0, 0};
+    if (file.empty() || !zant_js_picture(file.c_str(), size)) return false;
+    const int w = size[0], h = size[1];
+    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || int64_t(w) * h > (int64_t(1) << 26)) {
+      zant_js_picture_take(nullptr);
+      return false;
+    }
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    zant_js_picture_take(rgba.data());
+    out.Resize(w, h);
+    for (size_t i = 0; i < out.px.size(); ++i) {
+      const uint8_t *p = &rgba[i * 4];
+      out.px[i] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+    }
+    return true;
+  }
+
   // The font files the site carries, fetched all at once before the program starts, so
-  // that no window is left half drawn while one comes.
+  // that no window is left half drawn while one comes; the pictures start coming too.
   void FetchFonts();
 
   // The program has ended: the screen is the bare desktop, and the page says so.
@@ -861,10 +896,14 @@ int FontconfigWeight(int weight) {
 
 const std::vector<std::string> &CarriedFonts() {
   static const std::vector<std::string> files = [] {
+    // (Split by hand: a string stream would bring the whole of the C++ locales into the
+    // page's WebAssembly.)
     std::vector<std::string> list;
-    std::stringstream names(ZANT_WEB_FONTS);
-    for (std::string file; std::getline(names, file, ',');) {
-      if (!file.empty()) list.push_back(file);
+    std::string_view names = ZANT_WEB_FONTS;
+    while (!names.empty()) {
+      size_t comma = std::min(names.find(','), names.size());
+      if (comma > 0) list.emplace_back(names.substr(0, comma));
+      names.remove_prefix(std::min(comma + 1, names.size()));
     }
     return list;
   }();
@@ -924,6 +963,10 @@ BackendApi &Backend() {
 }
 
 void WebBackend::FetchFonts() {
+  for (const std::string &name : PicturesElsewhere()) {
+    std::string file = PictureFile(name.c_str());
+    if (!file.empty()) zant_js_prefetch(file.c_str());
+  }
   for (const std::string &file : CarriedFonts()) zant_js_prefetch(("fonts/" + file).c_str());
   for (const std::string &file : CarriedFonts()) LoadFontFile(file);
 }

@@ -23,9 +23,10 @@ CHROMIUM = "/usr/bin/chromium"
 
 class SiteServer:
     """Serves a folder on 127.0.0.1 (a free port) from a thread, and counts the requests
-    that reach it."""
+    that reach it; with max_age, every answer may be kept that many seconds by the
+    browser's HTTP cache, as many hosts allow."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, max_age=None):
         server = self
 
         class Handler(http.server.SimpleHTTPRequestHandler):
@@ -39,6 +40,11 @@ class SiteServer:
             def send_head(self):
                 server.requests += 1
                 return super().send_head()
+
+            def end_headers(self):
+                if max_age is not None:
+                    self.send_header("Cache-Control", f"max-age={max_age}")
+                super().end_headers()
 
         self.requests = 0
         self.httpd = http.server.ThreadingHTTPServer(

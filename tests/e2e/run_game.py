@@ -13,6 +13,7 @@ import argparse
 import ctypes
 import ctypes.util
 import os
+import select
 import signal
 import subprocess
 import sys
@@ -284,6 +285,93 @@ def take(display, path):
                    check=True)
 
 
+class MapEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong),
+                ("window", ctypes.c_ulong), ("override_redirect", ctypes.c_int)]
+
+
+class XEvent(ctypes.Union):
+    _fields_ = [("xmap", MapEvent), ("pad", ctypes.c_long * 24)]
+
+
+class MapWatch:
+    """Catches the game's window the moment it is mapped: an X connection that hears of every
+    window mapped on the screen (made before the program starts, so none is missed) stops
+    the window's process at once. The tables are solved a few milliseconds after the window
+    shows, in a few tens of milliseconds: a look that polls for the window comes too late."""
+
+    def __init__(self, display_name):
+        x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XPending.argtypes = [ctypes.c_void_p]
+        x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        x.XConnectionNumber.argtypes = [ctypes.c_void_p]
+        x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                 ctypes.POINTER(ctypes.c_char_p)]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XGetWindowProperty.argtypes = [
+            ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long,
+            ctypes.c_int, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+            ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+            ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
+        x.XFree.argtypes = [ctypes.c_void_p]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.x = x
+        self.d = x.XOpenDisplay(display_name.encode())
+        if not self.d:
+            raise SystemExit("cannot open the display to watch for the window")
+        x.XSelectInput(self.d, x.XDefaultRootWindow(self.d), 1 << 19)  # SubstructureNotify
+        x.XSync(self.d, 0)
+        self.pid_atom = x.XInternAtom(self.d, b"_NET_WM_PID", 0)
+
+    def _title(self, window):
+        name = ctypes.c_char_p()
+        if not self.x.XFetchName(self.d, window, ctypes.byref(name)) or not name.value:
+            return None
+        title = name.value.decode("latin-1")
+        self.x.XFree(name)
+        return title
+
+    def _pid(self, window):
+        kind, fmt, count, after = ctypes.c_ulong(), ctypes.c_int(), ctypes.c_ulong(), ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        if self.x.XGetWindowProperty(self.d, window, self.pid_atom, 0, 1, 0, 6,  # CARDINAL
+                                     ctypes.byref(kind), ctypes.byref(fmt), ctypes.byref(count),
+                                     ctypes.byref(after), ctypes.byref(data)) != 0 or not data:
+            return None
+        pid = ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[0] if count.value else None
+        self.x.XFree(data)
+        return pid
+
+    def stop_at_map(self, deadline, proc):
+        """The window and its process, stopped (SIGSTOP) as soon as the window was mapped."""
+        event = XEvent()
+        while time.time() < deadline:
+            if proc.poll() is not None:
+                raise SystemExit(f"the program ended early with code {proc.returncode}")
+            if not self.x.XPending(self.d):
+                select.select([self.x.XConnectionNumber(self.d)], [], [], 0.05)
+                continue
+            self.x.XNextEvent(self.d, ctypes.byref(event))
+            if event.xmap.type != 19 or self._title(event.xmap.window) != TITLE:  # MapNotify
+                continue
+            window = event.xmap.window
+            pid = self._pid(window) or proc.pid
+            os.kill(pid, signal.SIGSTOP)
+            return window, pid
+        raise SystemExit("the game window did not appear")
+
+    def close(self):
+        self.x.XCloseDisplay(self.d)
+
+
 def find_window(display, deadline, proc):
     env = dict(os.environ, DISPLAY=display)
     while time.time() < deadline:
@@ -295,12 +383,6 @@ def find_window(display, deadline, proc):
             return int(out[0])
         time.sleep(0.05)
     raise SystemExit("the game window did not appear")
-
-
-def window_pid(display, window, fallback):
-    out = subprocess.run(["xdotool", "getwindowpid", str(window)], capture_output=True, text=True,
-                         env=dict(os.environ, DISPLAY=display)).stdout.strip()
-    return int(out) if out.isdigit() else fallback
 
 
 def cpu_ticks(pid):
@@ -327,9 +409,12 @@ def main():
     failures = []
     try:
         env = dict(os.environ, DISPLAY=display)
+        watch = MapWatch(display)
         proc = subprocess.Popen(args.command, env=env)
-        window = find_window(display, time.time() + args.start_timeout, proc)
-        pid = window_pid(display, window, proc.pid)
+        try:
+            window, pid = watch.stop_at_map(time.time() + args.start_timeout, proc)
+        finally:
+            watch.close()
 
         # Screenshots with the program stopped, so each one is consistent. Until the busy
         # look has been seen with its notice on the message line the program runs only a

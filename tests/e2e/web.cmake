@@ -1,7 +1,8 @@
 # The browser build in headless Chromium, over the DevTools protocol, against the site on a
 # local static server: the start-up board against the headless renderer's picture, a whole
-# game with the dialogs and a message box, Exit through the splash, and a second load
-# offline at a phone's size. The reference picture comes from the native build's
+# game with the dialogs and a message box, Exit through the splash, a second load offline
+# at a phone's size, no error on the page, and the site from one release to the next. The
+# reference picture comes from the native build's
 # zantpig-lab (script/test builds the default preset first); without it the test is skipped.
 if(EMSCRIPTEN)
   set(ZANT_NATIVE_LAB ${CMAKE_SOURCE_DIR}/build/default/tools/lab/zantpig-lab CACHE FILEPATH

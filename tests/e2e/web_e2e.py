@@ -20,12 +20,23 @@ Usage: web_e2e.py --site <folder> --lab <zantpig-lab> --dice <dice.bmp> --splash
 - The server stopped, the page held sideways at a phone's size and started again from the
   note's button: the page loads from the service worker alone, shows the same board scaled
   down smoothly to fit, and the rules open and close with taps.
+- Nothing on the page reports an error: no console error, no uncaught exception, no load
+  refused (by the content security policy either).
+- From release A to release B of the site (the same site with B's worker, page and script
+  marked), served with answers the browser may keep ten minutes, on an origin where another
+  app and a second copy of the game have caches: B's install fails while one of its files
+  is missing and A serves on; whole, B installs beside an open page of A, which still
+  answers, and runs from the next start with every file B's; the other caches stay.
 The screenshots of the canvas the checks were made on, and of the page, are kept in --out.
 """
 import argparse
+import hashlib
 import json
 import os
+import re
+import shutil
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -267,9 +278,201 @@ def phone_offline(run, server, reference):
     run.keep_page("phone_after_rules")
 
 
+def console_problems(browser):
+    """What the page reported as an error: console.error, an uncaught exception, and the
+    browser's own error lines (a load refused, a content security policy violation)."""
+    problems = []
+    for e in browser.events:
+        method, p = e.get("method"), e.get("params", {})
+        if method == "Runtime.consoleAPICalled" and p["type"] in ("error", "assert"):
+            problems.append("console: " + " ".join(str(a.get("value", a.get("description", "")))
+                                                   for a in p["args"]))
+        elif method == "Runtime.exceptionThrown":
+            d = p["exceptionDetails"]
+            problems.append("exception: " + d.get("exception", {}).get("description", d["text"]))
+        elif method == "Log.entryAdded" and p["entry"]["level"] == "error":
+            entry = p["entry"]
+            problems.append(f"{entry['source']}: {entry['text']} {entry.get('url', '')}".strip())
+    return problems
+
+
+# Every cache of the origin: its name, and for each entry the SHA-256 of what it holds.
+CACHE_DIGESTS = """(async () => {
+  const out = {};
+  for (const name of await caches.keys()) {
+    const cache = await caches.open(name), files = {};
+    for (const request of await cache.keys()) {
+      const body = await (await cache.match(request)).arrayBuffer();
+      const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', body));
+      files[request.url] = Array.from(digest, b => b.toString(16).padStart(2, '0')).join('');
+    }
+    out[name] = files;
+  }
+  return JSON.stringify(out);
+})()"""
+
+
+def site_digests(folder, url):
+    """What the service worker of a site at url should keep: every file but itself, and the
+    page's address, by SHA-256."""
+    digests = {}
+    for base, _, files in os.walk(folder):
+        for name in files:
+            path = os.path.relpath(os.path.join(base, name), folder)
+            if path != "service-worker.js":
+                digests[url + path] = hashlib.sha256(open(os.path.join(base, name), "rb").read()).hexdigest()
+    digests[url] = digests[url + "index.html"]
+    return digests
+
+
+def worker_versions(browser, script):
+    """The versions of a service worker script the browser told of, with their last status."""
+    browser.evaluate("1")  # takes in the events meanwhile
+    versions = {}
+    for e in browser.events:
+        if e.get("method") == "ServiceWorker.workerVersionUpdated":
+            for v in e["params"]["versions"]:
+                if v["scriptURL"] == script:
+                    versions[v["versionId"]] = v["status"]
+    return versions
+
+
+def wait_until(test, seconds, what):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        value = test()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise Failed(f"not seen within {seconds:.0f} s: {what}")
+
+
+def release_b(site, folder):
+    """The next release of the site: a worker of another release, and a page and a script
+    that say which release they are. Returns B's release name."""
+    shutil.copytree(site, folder)
+    path = os.path.join(folder, "service-worker.js")
+    worker = open(path).read()
+    release = re.search(r"var RELEASE = '([^']*)';", worker).group(1) + "-b"
+    open(path, "w").write(re.sub(r"var RELEASE = '[^']*';", f"var RELEASE = '{release}';", worker))
+    with open(os.path.join(folder, "zantpig.js"), "a") as f:
+        f.write("\nwindow.zantRelease = 'B';\n")
+    page = open(os.path.join(folder, "index.html")).read()
+    open(os.path.join(folder, "index.html"), "w").write(
+        page.replace("<title>", '<meta name="release" content="B">\n<title>'))
+    return release
+
+
+def deploy(release, site, leave_out=None):
+    """Puts a release on the host over the last, as an upload does, one file maybe missing."""
+    for base, _, files in os.walk(release):
+        for name in files:
+            path = os.path.relpath(os.path.join(base, name), release)
+            if path == leave_out:
+                os.remove(os.path.join(site, path))
+            else:
+                shutil.copy(os.path.join(base, name), os.path.join(site, path))
+
+
+def release_to_release(run, args):
+    """From release A of the site to release B, on a host whose answers the browser may keep
+    for ten minutes, on an origin that another app and a second copy of the game share.
+    B's install fails while one of its files is missing, and A keeps serving; whole, B
+    installs beside an open page of A, which goes on working, and runs, every file of it
+    B's, from the next start; the other app's cache and the copy's stay."""
+    root = tempfile.mkdtemp(prefix="zantpig-releases-")
+    site = os.path.join(root, "site")
+    shutil.copytree(args.site, site)
+    shutil.copytree(args.site, os.path.join(site, "copy"))
+    b_release = release_b(args.site, os.path.join(root, "b"))
+    server = SiteServer(site, max_age=600)
+    browser = Browser()
+    main_browser, run.browser = run.browser, browser
+    url, script = server.url, server.url + "service-worker.js"
+    release_of_page = "(document.querySelector('meta[name=release]') || {}).content + ' ' + window.zantRelease"
+
+    def new_document():
+        try:
+            return browser.evaluate("!window.zantLeft && document.readyState == 'complete'")
+        except Failure:  # between two documents
+            return False
+
+    def visit(page, what):
+        browser.evaluate("window.zantLeft = true")  # gone with the document
+        browser.navigate(page)
+        run.origin = None
+        wait_until(new_document, 30, f"{page} loaded")
+        ready(run, what)
+        return browser.evaluate(release_of_page)
+
+    def caches_now():
+        return json.loads(browser.evaluate(CACHE_DIGESTS))
+
+    try:
+        browser.call("ServiceWorker.enable")
+        browser.call("Log.enable")
+        for page in (url + "copy/", url):
+            visit(page, f"release A at {page}")
+            run.wait_for("navigator.serviceWorker.ready.then(r => !!navigator.serviceWorker.controller)",
+                         30, f"the service worker of {page} in control")
+        browser.evaluate("caches.open('other-app').then(c => c.put('data', new Response('kept')))"
+                         ".then(() => true)")
+        a_caches = caches_now()
+        known = set(worker_versions(browser, script))
+
+        deploy(os.path.join(root, "b"), site, leave_out="pictures/ZANTSPLASHBITMAP.webp")
+        seen = visit(url, "release A again, with B on the host less one file")
+        wait_until(lambda: "redundant" in [v for i, v in worker_versions(browser, script).items()
+                                           if i not in known], 30, "B's install given up")
+        after = caches_now()
+        run.check(seen == "undefined undefined" and after == a_caches,
+                  f"B could not be fetched whole: the page runs {seen!r}, and the caches must be "
+                  f"A's as they were, not {sorted(after)} (A's: {sorted(a_caches)})")
+
+        deploy(os.path.join(root, "b"), site)
+        known = set(worker_versions(browser, script))
+        seen = visit(url, "release A again, with B on the host")
+        b_id = wait_until(lambda: [i for i, v in worker_versions(browser, script).items()
+                                   if i not in known and v == "installed"], 60, "B installed")[0]
+        shown = len(run.windows())
+        run.key("A")
+        wait_until(lambda: len(run.windows()) > shown, 10, "About (A) on the page of A beside B")
+        run.key("Enter")
+        wait_until(lambda: len(run.windows()) == shown, 10, "About closed (Enter)")
+        run.check(seen == "undefined undefined", f"while B installs the open page runs A, not {seen!r}")
+
+        browser.navigate("about:blank")
+        wait_until(lambda: worker_versions(browser, script).get(b_id) == "activated", 30,
+                   "B activated once no page of A is open")
+        seen = visit(url, "release B on the next start")
+        run.keep_page("release_b")
+        run.check(seen == "B B", f"the next start runs B, page and script, not {seen!r}")
+        final = caches_now()
+        ours = [n for n in final if n.startswith("zantpig-") and n.endswith(" " + url)]
+        run.check(ours == [f"zantpig-{b_release} {url}"],
+                  f"the game's caches at {url}: {ours}, expected B's alone")
+        expected = site_digests(os.path.join(root, "b"), url)
+        held = final.get(f"zantpig-{b_release} {url}", {})
+        wrong = sorted(u for u in expected if held.get(u) != expected[u])
+        run.check(not wrong and len(held) == len(expected),
+                  f"B's cache holds B's files: {len(wrong)} of {len(expected)} differ or are "
+                  f"missing ({wrong[:4]}), {len(held)} entries")
+        copies = [n for n in final if n.startswith("zantpig-") and n.endswith(f" {url}copy/")]
+        run.check(final.get("other-app") and copies and final[copies[0]] == a_caches.get(copies[0]),
+                  f"the other app's cache and the copy's at {url}copy/ are kept: {sorted(final)}")
+        problems = console_problems(browser)
+        run.check(not problems, "errors on the page from release to release:\n  " + "\n  ".join(problems))
+    finally:
+        run.browser = main_browser
+        browser.close()
+        server.stop()
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def check_all(run, args, server):
     w, h, rows = read_bmp(args.reference)
     reference = (w, h, rows)
+    run.browser.call("Log.enable")
     run.browser.viewport(1280, 800)
     run.browser.navigate(server.url)
     board = ready(run, "the page ready, the tables solved")
@@ -304,6 +507,10 @@ def check_all(run, args, server):
 
     splash_and_end(run, read_bmp(args.splash))
     phone_offline(run, server, reference)
+    problems = console_problems(run.browser)
+    run.check(not problems, "errors on the page (console, exceptions, refused loads, content "
+              "security policy):\n  " + "\n  ".join(problems))
+    release_to_release(run, args)
 
 
 def main():

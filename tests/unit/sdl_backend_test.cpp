@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "backend.h"
@@ -404,10 +405,22 @@ TEST_F(SdlBackendTest, WaitEventWakesForInputAndEventsOfAClosedSurfaceAreDropped
   Backend().DestroySurface(s);
   EXPECT_FALSE(Backend().PollEvent(ev));
 
-  // With nothing to come, a wait still returns (the layer asks again).
+  // With nothing to come, a wait sleeps until something comes, however long that takes
+  // (an idle program does not wake): here input that another thread gives after 300 ms.
+  void *other = Open("later", RECT{0, 0, 50, 50}, true);
+  Drain();
   Uint32 before = SDL_GetTicks();
+  std::thread later([id = IdOf(other)] {
+    SDL_Delay(300);
+    PushKey(SDL_KEYUP, id, SDLK_a);
+  });
   Backend().WaitEvent();
-  EXPECT_LT(SDL_GetTicks() - before, 2000u);
+  Uint32 waited = SDL_GetTicks() - before;
+  later.join();
+  EXPECT_GE(waited, 290u) << "the wait ended before any input came";
+  ASSERT_TRUE(Backend().PollEvent(ev));
+  EXPECT_EQ(ev.type, InputEvent::KeyUp);
+  EXPECT_EQ(ev.surface, other);
 }
 
 // GetTickCount and the time of input messages are one clock, which a sleep advances.

@@ -12,15 +12,21 @@
 //   --maps-out FILE  writes the files the game has mapped, one a line (input for --evict)
 //   --settle MS      how long the game runs on after it is ready before the memory is
 //                    read (default 300)
+//   --idle MS        then leaves the game alone for MS and counts how often it woke up
+//                    meanwhile: its threads' voluntary context switches (a thread that
+//                    sleeps until something comes makes one each time it wakes)
 //
 // Output: ready_ms=.. window_ms=.. drawn_ms=.. hwm_kb=.. rss_kb=.. gl=yes|no llvm=yes|no
 //         class=<the window's WM_CLASS class, which desktops match to a desktop entry>
+//         cpu_ms=<processor time the game used, user and system> [idle_ms=.. idle_wakeups=..]
 // Exit code 0 when the game became ready, 1 otherwise.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -192,10 +198,26 @@ void Evict(const std::string &list) {
   }
 }
 
+// The voluntary context switches of all the process's threads so far.
+long VoluntarySwitches(pid_t pid) {
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  long sum = 0;
+  if (DIR *dir = opendir(tasks.c_str())) {
+    while (dirent *e = readdir(dir)) {
+      if (e->d_name[0] == '.') continue;
+      long n = StatusKb(ReadFile(tasks + "/" + e->d_name + "/status"), "voluntary_ctxt_switches:");
+      if (n > 0) sum += n;
+    }
+    closedir(dir);
+  }
+  return sum;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zantpig-startwatch --table table.bmp [--evict FILE] [--maps-out FILE]\n"
-               "                          [--settle MS] [--timeout MS] -- program [args...]\n");
+               "                          [--settle MS] [--idle MS] [--timeout MS] -- program "
+               "[args...]\n");
   return 2;
 }
 
@@ -203,7 +225,7 @@ int Usage() {
 
 int main(int argc, char **argv) {
   std::string tablePath, evictList, mapsOut;
-  int settleMs = 300, timeoutMs = 20000;
+  int settleMs = 300, idleMs = 0, timeoutMs = 20000;
   int i = 1;
   for (; i < argc; ++i) {
     std::string arg = argv[i];
@@ -217,6 +239,8 @@ int main(int argc, char **argv) {
       mapsOut = argv[++i];
     else if (arg == "--settle")
       settleMs = std::atoi(argv[++i]);
+    else if (arg == "--idle")
+      idleMs = std::atoi(argv[++i]);
     else if (arg == "--timeout")
       timeoutMs = std::atoi(argv[++i]);
     else
@@ -271,7 +295,7 @@ int main(int argc, char **argv) {
   }
 
   std::string windowClass = w ? WindowClass(d, w) : "-";
-  long hwm = -1, rss = -1;
+  long hwm = -1, rss = -1, wakeups = -1;
   bool gl = false, llvm = false;
   if (!exited && readyAt >= 0) {
     usleep(settleMs * 1000);
@@ -289,11 +313,22 @@ int main(int argc, char **argv) {
       std::ofstream out(mapsOut);
       for (const std::string &f : files) out << f << '\n';
     }
+    if (idleMs > 0) {
+      long before = VoluntarySwitches(pid);
+      usleep(useconds_t(idleMs) * 1000);
+      wakeups = VoluntarySwitches(pid) - before;
+    }
   }
   if (!exited) {
     kill(pid, SIGTERM);
     waitpid(pid, &status, 0);
   }
+  // The processor time the game used in all (it is idle once ready): a figure that a busy
+  // machine disturbs far less than the times of day above.
+  rusage used{};
+  getrusage(RUSAGE_CHILDREN, &used);
+  double cpuMs = (used.ru_utime.tv_sec + used.ru_stime.tv_sec) * 1e3 +
+                 (used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e3;
   XCloseDisplay(d);
 
   if (readyAt < 0) {
@@ -306,5 +341,7 @@ int main(int argc, char **argv) {
       "ready_ms=%.1f window_ms=%.1f drawn_ms=%.1f hwm_kb=%ld rss_kb=%ld gl=%s llvm=%s class=%s\n",
       readyAt, windowAt, drawnAt, hwm, rss, gl ? "yes" : "no", llvm ? "yes" : "no",
       windowClass.c_str());
+  std::printf("cpu_ms=%.1f\n", cpuMs);
+  if (idleMs > 0) std::printf("idle_ms=%d idle_wakeups=%ld\n", idleMs, wakeups);
   return 0;
 }
