@@ -598,13 +598,14 @@ class Soak:
         self.note("close through the frame")
         self.asks.append("close")
         self.d.click(x + w + right - 11, y - top // 2 - 1)
-        deadline, looks = time.time() + (20 if self.wine else 8), 0
+        deadline = time.time() + (20 if self.wine else 8)
         while time.time() < deadline:
             self.where()  # Ended once the window goes
-            looks += 1
-            if looks % 5 == 0:
-                seen |= self.others()  # a dialog that input given before opens and closes
-            time.sleep(0.1)
+            # Input given before may still open a window that takes the close and goes again
+            # soon after (a pop-up menu, a dialog opened late by a busy program): looked for
+            # on every turn, not to miss it.
+            seen |= self.others()
+            time.sleep(0.05)
         seen |= self.others()
         self.where()
         open_then = sorted({name or "(untitled)" for name, *_ in seen.values()})
