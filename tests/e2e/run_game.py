@@ -90,7 +90,10 @@ class Grabber:
         self.w, self.h = x11.XDisplayWidth(self.display, 0), x11.XDisplayHeight(self.display, 0)
 
     def rows(self, x, y, w, h):
-        """The rows of the rectangle as RGB bytes (a 24-bit screen, 32 bits a pixel)."""
+        """The rows of the rectangle as RGB bytes (a 24-bit screen, 32 bits a pixel); none
+        when it is not all on the screen (Xlib would end the program for it)."""
+        if x < 0 or y < 0 or w <= 0 or h <= 0 or x + w > self.w or y + h > self.h:
+            return []
         image = self.x11.XGetImage(self.display, self.root, x, y, w, h, 0xFFFFFFFF, 2)
         if not image:
             return []
