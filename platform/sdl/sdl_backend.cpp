@@ -9,16 +9,29 @@
 //
 // SDL is started on first use, with the video subsystem only, and is told to leave the
 // process's signal handlers alone.
+//
+// On a desktop that asks programs to draw larger (a high-density screen: GDK_SCALE, or an
+// Xft.dpi of 144 and more), every window is shown larger by the nearest whole factor, each
+// of the layer's pixels a square of device pixels, crisp, and input is mapped back: the
+// layer, and the game, see the sizes they always see. Windows does the same for a program
+// that declares no awareness of the screen's density.
+//
+// Text input stays off: the program has no text field, and with text input on, an input
+// method may take the keys (the accelerators N, R, ...) for text it composes.
 #include "sdl_backend.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
 #include <map>
 #include <memory>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "backend.h"
 #include "x11_display.h"
@@ -256,7 +269,8 @@ class SdlBackend final : public BackendApi {
     if (modal && owner) SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "_NET_WM_WINDOW_TYPE_DIALOG");
     std::string title = Utf8FromAnsi(info.title);
     SDL_Window *window =
-        SDL_CreateWindow(title.c_str(), info.screenRect.left, info.screenRect.top, w, h, flags);
+        SDL_CreateWindow(title.c_str(), info.screenRect.left * scale_, info.screenRect.top * scale_,
+                         w * scale_, h * scale_, flags);
     if (modal && owner) SDL_ResetHint(SDL_HINT_X11_WINDOW_TYPE);
     if (!window) {
       std::fprintf(stderr, "zant: cannot open a window: %s\n", SDL_GetError());
@@ -312,8 +326,8 @@ class SdlBackend final : public BackendApi {
     if (!s) return;
     int w = screenRect.right - screenRect.left;
     int h = screenRect.bottom - screenRect.top;
-    SDL_SetWindowPosition(s->window, screenRect.left, screenRect.top);
-    SDL_SetWindowSize(s->window, w < 1 ? 1 : w, h < 1 ? 1 : h);
+    SDL_SetWindowPosition(s->window, screenRect.left * scale_, screenRect.top * scale_);
+    SDL_SetWindowSize(s->window, std::max(w, 1) * scale_, std::max(h, 1) * scale_);
   }
 
   void SetTitle(void *handle, const char *title) override {
@@ -347,20 +361,32 @@ class SdlBackend final : public BackendApi {
       r = RECT{0, 0, image.w, image.h};
     r.left = std::max<LONG>(r.left, 0);
     r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, std::min(image.w, fb->w));
-    r.bottom = std::min<LONG>(r.bottom, std::min(image.h, fb->h));
+    r.right = std::min<LONG>(r.right, std::min(image.w, fb->w / scale_));
+    r.bottom = std::min<LONG>(r.bottom, std::min(image.h, fb->h / scale_));
     if (r.left >= r.right || r.top >= r.bottom) return;
 
     // Image pixels are 0x00RRGGBB words (SDL's RGB888); the framebuffer has the display's
-    // format, which on a 24-bit X display is that same one.
-    SDL_Rect area{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    const int imagePitch = image.w * static_cast<int>(sizeof(uint32_t));
+    // format, which on a 24-bit X display is that same one. At a scale each pixel becomes a
+    // square of pixels first.
+    const int k = scale_;
+    SDL_Rect area{r.left * k, r.top * k, (r.right - r.left) * k, (r.bottom - r.top) * k};
+    int pitch = image.w * static_cast<int>(sizeof(uint32_t));
     const uint32_t *from = image.Row(r.top) + r.left;
+    if (k > 1) {
+      scaled_.resize(size_t(area.w) * area.h);
+      for (int y = 0; y < area.h; ++y) {
+        const uint32_t *in = image.Row(r.top + y / k) + r.left;
+        uint32_t *out = scaled_.data() + size_t(y) * area.w;
+        for (int x = 0; x < area.w; ++x) out[x] = in[x / k];
+      }
+      from = scaled_.data();
+      pitch = area.w * static_cast<int>(sizeof(uint32_t));
+    }
     auto *to = static_cast<uint8_t *>(fb->pixels) + size_t(area.y) * fb->pitch +
                size_t(area.x) * fb->format->BytesPerPixel;
     if (SDL_MUSTLOCK(fb)) SDL_LockSurface(fb);
-    SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, from, imagePitch, fb->format->format,
-                      to, fb->pitch);
+    SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, from, pitch, fb->format->format, to,
+                      fb->pitch);
     if (SDL_MUSTLOCK(fb)) SDL_UnlockSurface(fb);
     SDL_UpdateWindowSurfaceRects(s->window, &area, 1);
     s->shownOn = fb;
@@ -370,6 +396,15 @@ class SdlBackend final : public BackendApi {
     // Moving the display's events into SDL's queue (nothing is lost) lets SDL answer the
     // window manager's pings, so the window is not taken for hung.
     SDL_PumpEvents();
+  }
+
+  // The pages that hold nothing but [data, data + size) go out of the process's memory;
+  // touched again, they are read back from the program's file (they are never written).
+  void ReleaseReadOnly(const void *data, size_t size) override {
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (uintptr_t(data) + page - 1) & ~(page - 1);
+    const uintptr_t to = (uintptr_t(data) + size) & ~(page - 1);
+    if (to > from) madvise(reinterpret_cast<void *>(from), to - from, MADV_DONTNEED);
   }
 
   bool PollEvent(InputEvent &ev) override {
@@ -420,7 +455,8 @@ class SdlBackend final : public BackendApi {
 
   SIZE ScreenSize() override {
     SDL_DisplayMode mode;
-    if (StartVideo() && SDL_GetDesktopDisplayMode(0, &mode) == 0) return SIZE{mode.w, mode.h};
+    if (StartVideo() && SDL_GetDesktopDisplayMode(0, &mode) == 0)
+      return SIZE{mode.w / scale_, mode.h / scale_};
     return SIZE{kFallbackScreenW, kFallbackScreenH};
   }
 
@@ -450,7 +486,7 @@ class SdlBackend final : public BackendApi {
   }
 
   void WarpPointer(int x, int y) override {
-    if (StartVideo()) SDL_WarpMouseGlobal(x, y);
+    if (StartVideo()) SDL_WarpMouseGlobal(x * scale_, y * scale_);
   }
 
   void Reset() override { Shutdown(); }
@@ -466,6 +502,10 @@ class SdlBackend final : public BackendApi {
   // What the screen size is taken to be when there is no display to ask.
   static constexpr int kFallbackScreenW = 1024;
   static constexpr int kFallbackScreenH = 768;
+  // The largest scale taken from the desktop, and the screen it must leave the layer.
+  static constexpr int kLargestScale = 8;
+  static constexpr int kSmallestScreenW = 640;
+  static constexpr int kSmallestScreenH = 480;
 
   bool StartVideo() {
     if (started_) return true;
@@ -499,8 +539,11 @@ class SdlBackend final : public BackendApi {
       failed_ = true;
       return false;
     }
-    if (driver && std::strcmp(driver, "x11") == 0) x11::Start();
-    SDL_StartTextInput();
+    bool x11 = driver && std::strcmp(driver, "x11") == 0;
+    if (x11) x11::Start();
+    // SDL turns text input on by itself where there is no on-screen keyboard.
+    SDL_StopTextInput();
+    scale_ = DesktopScale(x11);
     started_ = true;
     return true;
   }
@@ -529,6 +572,28 @@ class SdlBackend final : public BackendApi {
     }
     started_ = false;
     failed_ = false;
+    scale_ = 1;
+  }
+
+  // The whole factor the desktop asks programs to draw larger by: GDK_SCALE where it is set
+  // (desktops set it for a high-density screen), else the X resources' Xft.dpi over 96,
+  // rounded to the nearest whole number (2 from 144 dpi on). It is lowered where the screen
+  // would hold less than the layer's smallest desktop at it.
+  int DesktopScale(bool x11) {
+    int asked = 1;
+    const char *gdk = SDL_getenv("GDK_SCALE");
+    if (gdk && *gdk) {
+      asked = std::atoi(gdk);
+    } else if (x11) {
+      asked = static_cast<int>(x11::ResourceDpi() / 96.0 + 0.5);
+    }
+    asked = std::clamp(asked, 1, kLargestScale);
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+      while (asked > 1 && (mode.w / asked < kSmallestScreenW || mode.h / asked < kSmallestScreenH))
+        --asked;
+    }
+    return asked;
   }
 
   Surface *Find(void *handle) {
@@ -542,6 +607,11 @@ class SdlBackend final : public BackendApi {
   Surface *FromWindowId(Uint32 id) {
     auto it = surfaces_.find(id);
     return it == surfaces_.end() ? nullptr : it->second.get();
+  }
+
+  // A device coordinate in the layer's pixels.
+  int Unscaled(int device) const {
+    return device >= 0 ? device / scale_ : -((-device + scale_ - 1) / scale_);
   }
 
   // SDL stamps an event with its own clock when it arrives; the message keeps its age on
@@ -567,8 +637,8 @@ class SdlBackend final : public BackendApi {
         Surface *s = FromWindowId(e.motion.windowID);
         if (!s) return;
         ev.type = InputEvent::MouseMove;
-        ev.x = e.motion.x;
-        ev.y = e.motion.y;
+        ev.x = Unscaled(e.motion.x);
+        ev.y = Unscaled(e.motion.y);
         Push(ev, s, e.motion.timestamp);
         return;
       }
@@ -590,8 +660,8 @@ class SdlBackend final : public BackendApi {
             return;
         }
         ev.type = e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::MouseDown : InputEvent::MouseUp;
-        ev.x = e.button.x;
-        ev.y = e.button.y;
+        ev.x = Unscaled(e.button.x);
+        ev.y = Unscaled(e.button.y);
         Push(ev, s, e.button.timestamp);
         return;
       }
@@ -624,8 +694,8 @@ class SdlBackend final : public BackendApi {
           // The user dragged the window by its title bar (or the window manager placed it
           // somewhere else than asked): the layer keeps its window rectangles true.
           ev.type = InputEvent::Moved;
-          ev.x = e.window.data1;
-          ev.y = e.window.data2;
+          ev.x = Unscaled(e.window.data1);
+          ev.y = Unscaled(e.window.data2);
           Push(ev, s, e.window.timestamp);
         } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
           ev.type = InputEvent::Activate;
@@ -636,7 +706,7 @@ class SdlBackend final : public BackendApi {
           int w = 0, h = 0;
           SDL_GetWindowSize(s->window, &w, &h);
           ev.type = InputEvent::Expose;
-          ev.rect = RECT{0, 0, w, h};
+          ev.rect = RECT{0, 0, (w + scale_ - 1) / scale_, (h + scale_ - 1) / scale_};
           Push(ev, s, e.window.timestamp);
         }
         return;
@@ -649,6 +719,8 @@ class SdlBackend final : public BackendApi {
   std::map<Uint32, std::unique_ptr<Surface>> surfaces_;  // by SDL window id
   std::deque<InputEvent> pending_;
   std::map<SDL_SystemCursor, SDL_Cursor *> cursors_;
+  std::vector<uint32_t> scaled_;  // a changed part of a picture, scaled, on its way
+  int scale_ = 1;                 // device pixels per pixel of the layer, each way
   bool started_ = false;
   bool failed_ = false;
 };

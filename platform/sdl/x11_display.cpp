@@ -16,11 +16,13 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 
@@ -114,6 +116,23 @@ void Wait(int timeoutMs) {
   if (XEventsQueued(g_display, QueuedAfterFlush) > 0) return;
   pollfd watch{ConnectionNumber(g_display), POLLIN, 0};
   poll(&watch, 1, timeoutMs);  // a signal ends the wait early, as input would
+}
+
+double ResourceDpi() {
+  Display *display = XOpenDisplay(nullptr);
+  if (!display) return 0;
+  double dpi = 0;
+  if (const char *resources = XResourceManagerString(display)) {
+    XrmInitialize();
+    XrmDatabase db = XrmGetStringDatabase(resources);
+    char *type = nullptr;
+    XrmValue value{};
+    if (db && XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr)
+      dpi = std::strtod(value.addr, nullptr);
+    if (db) XrmDestroyDatabase(db);
+  }
+  XCloseDisplay(display);
+  return dpi > 0 ? dpi : 0;
 }
 
 void Start() {

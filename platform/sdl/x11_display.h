@@ -38,6 +38,10 @@ void Wait(int timeoutMs);
 void Start();
 void Stop();
 
+// The desktop's Xft.dpi from the X server's resources (what `xrdb` loaded), read over a
+// connection of its own; 0 where it is not set or there is no X display.
+double ResourceDpi();
+
 // The X window `windowId` is gone (WindowDestroyed calls it; tests call it on its own).
 void NoteDestroyed(unsigned long windowId);
 

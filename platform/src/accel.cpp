@@ -6,8 +6,6 @@
 
 namespace zp {
 
-bool MenuCommandInert(HWND hwnd, UINT command);  // menu.cpp
-
 struct AccelTable : Object {
   static constexpr Kind kKind = Kind::Accel;
   std::vector<ACCEL> entries;

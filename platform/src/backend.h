@@ -23,9 +23,13 @@ struct InputEvent {
     Expose,    // the surface must be shown again (rect in surface coordinates)
     Moved,     // the window manager moved the surface: x, y is its new top-left on the screen
     Activate,  // the window manager gave the surface the keyboard focus
+    Invoke,    // assistive technology pressed a control (target), or chose the command of
+               // an item of the surface's menu
   };
   Type type = None;
   void *surface = nullptr;
+  HWND target = nullptr;
+  UINT command = 0;
   int x = 0;
   int y = 0;
   int button = 0;
@@ -82,10 +86,25 @@ class BackendApi {
   // Something was drawn on a window's client area through a window DC (client
   // coordinates). Lets tests watch what is shown while the program computes or sleeps.
   virtual void WindowDrawn(HWND, const RECT &) {}
+  // What assistive technology reads, for a back end that keeps a mirror of it (the
+  // browser's); the others need none of it. A window was made, or changed in what a reader
+  // is told of it (text, visibility, enabled state, check, place); a window is about to
+  // go; the keyboard focus moved (null: to no window); a menu's items changed (checked,
+  // greyed); the text drawn on a window's client area changed (Window::texts).
+  virtual void WindowChanged(HWND) {}
+  virtual void WindowGone(HWND) {}
+  virtual void FocusChanged(HWND) {}
+  virtual void MenuChanged(HMENU) {}
+  virtual void TextChanged(HWND) {}
   // A named bitmap that the program's resources list without its pixels, which the back
   // end keeps elsewhere (the browser's site carries the large pictures as compressed
   // files); false when it has none of that name.
   virtual bool LoadPicture(const char *, Image &) { return false; }
+  // The program has read what it needs of [data, data + size), a part of its own resources,
+  // which are mapped read-only from the program's file: a back end on a system that reads
+  // such pages back from the file when they are next touched may let them go meanwhile,
+  // so that a picture decoded once does not stay in memory twice.
+  virtual void ReleaseReadOnly(const void *, size_t) {}
   // Forget everything (tests).
   virtual void Reset() {}
 };

@@ -236,6 +236,7 @@ std::vector<HWND> GroupOf(Window *w) {
 void SetCheck(Window *w, int check) {
   if (w->control->check == check) return;
   w->control->check = check;
+  Backend().WindowChanged(w->hwnd);
   PaintButton(w);
 }
 
@@ -412,6 +413,10 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+int ButtonCheckState(Window *w) {
+  return w && w->control ? w->control->check : BST_UNCHECKED;
+}
 
 void RegisterSystemClasses() {
   WNDCLASSA wc{};

@@ -25,6 +25,7 @@ struct DialogState {
   HWND savedFocus = nullptr;  // the control to give the focus back to on activation
   HWND disabledOwner = nullptr;
   UINT defaultId = 0;  // the template's default push button, 0 when it has none
+  bool messageBox = false;
 
   ~DialogState() {
     if (ownsFont && font) DeleteObject(font);
@@ -475,6 +476,18 @@ INT_PTR RunModalDialog(HWND dialog, HWND owner, DLGPROC proc, LPARAM param) {
   if (Window *o = GetWnd(ownerHwnd); o && o->Visible() && Thread().active == nullptr)
     SetActiveWindow(ownerHwnd);
   return state->result;
+}
+
+bool IsDialogWindow(Window *w) {
+  return w && w->dialog;
+}
+
+bool IsMessageBox(Window *w) {
+  return w && w->dialog && w->dialog->messageBox;
+}
+
+void MarkMessageBox(HWND box) {
+  if (DialogState *s = StateOf(box)) s->messageBox = true;
 }
 
 void RegisterDialogClasses() {

@@ -21,6 +21,8 @@ HWND MakeDialogWindow(const char *className, const char *title, DWORD style, DWO
 // A control of a dialog, in the dialog's client coordinates (pixels), with the dialog's font.
 HWND AddDialogControl(HWND dialog, const char *className, const char *text, DWORD style,
                       DWORD exStyle, const RECT &rect, UINT id, HINSTANCE instance);
+// The dialog is a message box (which a reader announces as an alert).
+void MarkMessageBox(HWND box);
 // Runs a dialog made by MakeDialogWindow: disables the owner, sends WM_INITDIALOG to `proc`,
 // shows the dialog, runs the modal loop until EndDialog, and destroys the dialog.
 // Returns the value given to EndDialog.

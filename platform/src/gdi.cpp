@@ -206,6 +206,31 @@ void Changed(const Target &t, const RECT &r) {
   if (!RectEmpty(c)) DrawnOn(t.dc, c);
 }
 
+// The text kept with what a DC draws on; null when nothing can be drawn there.
+TextRuns *TextsOf(DC *dc, const RECT &allowed) {
+  if (!dc || RectEmpty(allowed)) return nullptr;
+  if (dc->memory) {
+    Bitmap *b = As<Bitmap>(dc->bitmap);
+    return b && !b->stock ? &b->texts : nullptr;
+  }
+  Window *w = GetWnd(dc->hwnd);
+  return w ? &w->texts : nullptr;
+}
+
+// The text on a window changed: the back end may read it.
+void TextsChanged(const Target &t) {
+  if (!t.dc->memory) Backend().TextChanged(t.dc->hwnd);
+}
+
+// Drawing over `area` (clipped) hides the text whose middle lies there.
+void Covered(const Target &t, const RECT &area) {
+  TextRuns *runs = TextsOf(t.dc, t.allowed);
+  if (!runs || RectEmpty(area)) return;
+  size_t before = runs->size();
+  CoverTexts(*runs, area);
+  if (runs->size() != before) TextsChanged(t);
+}
+
 int ClampInt(int64_t v) {
   return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
 }
@@ -267,6 +292,7 @@ BOOL PatternBlt(HDC hdc, int64_t x, int64_t y, int64_t w, int64_t h, DWORD rop) 
   if (!GetTarget(hdc, t) || !IsPatternRop(rop)) return FALSE;
   RECT r = RectIntersect(SignedExtentRect(x, y, w, h), t.allowed);
   PatternFill(*t.img, r, rop, DcBrush(t.dc));
+  if (rop != kDstInvert) Covered(t, r);  // inverted text can still be read
   Changed(t, r);
   return TRUE;
 }
@@ -356,7 +382,7 @@ int SafeLength(const char *s, int64_t count) {
 // Text drawn by TextOutA, ExtTextOutA and DrawTextA: the opaque rectangle, the text cell's
 // background in OPAQUE mode, then the glyphs, all limited to `clip`.
 void DrawTextCell(const Target &t, RECT clip, int x, int y, const char *s, int len, const INT *dx,
-                  RECT &changed) {
+                  RECT &changed, RECT *cell = nullptr) {
   HFONT font = DcFont(t.dc);
   int64_t width = 0;
   if (dx) {
@@ -366,6 +392,7 @@ void DrawTextCell(const Target &t, RECT clip, int x, int y, const char *s, int l
   }
   int height = FontLineHeight(font);
   RECT box = ExtentRect(x, y, width, height);
+  if (cell) *cell = box;
   if (t.dc->bkMode == OPAQUE) {
     RECT r = RectIntersect(box, clip);
     FillImage(*t.img, r, PixelFromColorRef(t.dc->bkColor));
@@ -731,6 +758,13 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
   if (RectEmpty(s)) return TRUE;
   d = ExtentRect(s.left - offX, s.top - offY, int64_t(s.right) - s.left, int64_t(s.bottom) - s.top);
   int w = d.right - d.left, h = d.bottom - d.top;
+  if (TextsOf(t.dc, t.allowed)) {
+    // The text goes with the pixels (a block of a picture that shows text, or a repaint).
+    static const TextRuns kNone;
+    const TextRuns *from = TextsOf(sdc, srcBounds);
+    CopyTexts(*TextsOf(t.dc, t.allowed), POINT{d.left, d.top}, from ? *from : kNone, s);
+    TextsChanged(t);
+  }
 
   if (rop == SRCCOPY) {
     CopyImage(*t.img, d.left, d.top, *src, s.left, s.top, w, h);
@@ -784,6 +818,7 @@ int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr) {
   }
   RECT r = RectIntersect(*lprc, t.allowed);
   FillImage(*t.img, r, pixel);
+  Covered(t, r);
   Changed(t, r);
   return 1;
 }
@@ -803,6 +838,7 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
         t.allowed);
     if (!brush->hollow) {
       FillImage(*t.img, inner, brush->pixel);
+      Covered(t, inner);
       changed = inner;
     }
   } else {
@@ -813,6 +849,7 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
                       t.allowed);
     if (!brush->hollow) FillImage(*t.img, inner, brush->pixel);
     RECT outer = RectIntersect(r, t.allowed);
+    Covered(t, brush->hollow ? RECT{} : outer);
     RECT edges[4] = {
         MakeRect(r.left, r.top, r.right, ClampInt(int64_t(r.top) + pw)),
         MakeRect(r.left, ClampInt(int64_t(r.bottom) - pw), r.right, r.bottom),
@@ -927,16 +964,27 @@ BOOL WINAPI ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect,
   int len = SafeLength(lpString, c);
   RECT changed{};
   RECT clip = t.allowed;
+  RECT owned{};  // the cell the text owns: the rectangle it comes with, or its line
   if (lprect) {
     RECT r = Normalized(*lprect);
     if (options & ETO_OPAQUE) {
       RECT fill = RectIntersect(r, t.allowed);
       FillImage(*t.img, fill, PixelFromColorRef(t.dc->bkColor));
+      Covered(t, fill);
       changed = fill;
     }
     if (options & ETO_CLIPPED) clip = RectIntersect(clip, r);
+    if (options & (ETO_OPAQUE | ETO_CLIPPED)) owned = RectIntersect(r, t.allowed);
   }
-  if (len > 0) DrawTextCell(t, clip, x, y, lpString, len, lpDx, changed);
+  if (len > 0) {
+    RECT cell{};
+    DrawTextCell(t, clip, x, y, lpString, len, lpDx, changed, &cell);
+    if (TextsOf(t.dc, t.allowed)) {
+      AddText(*TextsOf(t.dc, t.allowed), RectEmpty(owned) ? RectIntersect(cell, clip) : owned,
+              lpString, len, PixelFromColorRef(t.dc->textColor));
+      TextsChanged(t);
+    }
+  }
   Changed(t, changed);
   return TRUE;
 }
@@ -1009,8 +1057,16 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
         x = int64_t(rect.right) - widths[i];
       }
       int len2 = int(l.text.size());
-      if (len2 > 0)
-        DrawTextCell(t, clip, ClampInt(x), ClampInt(y), l.text.data(), len2, nullptr, changed);
+      if (len2 > 0) {
+        RECT cell{};
+        DrawTextCell(t, clip, ClampInt(x), ClampInt(y), l.text.data(), len2, nullptr, changed,
+                     &cell);
+        if (TextsOf(t.dc, t.allowed)) {
+          AddText(*TextsOf(t.dc, t.allowed), RectIntersect(cell, clip), l.text.data(), len2,
+                  PixelFromColorRef(dc->textColor));
+          TextsChanged(t);
+        }
+      }
       if (l.underline >= 0) {
         int64_t ux = x + MeasureText(font, l.text.data(), l.underline).cx;
         int uw = MeasureText(font, l.text.data() + l.underline, 1).cx;

@@ -59,6 +59,35 @@ RECT RectIntersect(const RECT &a, const RECT &b);
 RECT RectUnion(const RECT &a, const RECT &b);  // an empty side is ignored
 
 // ---------------------------------------------------------------------------------
+// Text on pictures (drawn_text.cpp). What is drawn with the text calls is kept with the
+// picture it is drawn on (a bitmap, a window's client area), at its place, so that it can
+// be read as well as seen: drawing over the middle of a run takes it away, and a block
+// copied from another picture brings the runs whose middles it holds. A bitmap from the
+// resources brings the strings its description gives (a BITMAPTEXT resource of its name).
+// ---------------------------------------------------------------------------------
+struct TextRun {
+  RECT box{};          // the cell the text owns: its opaque rectangle, or its line
+  std::string text;    // Windows-1252, as drawn
+  std::string note;    // words a picture's description adds to its text (what its look says)
+  uint32_t pixel = 0;  // the text's colour
+  uint64_t order = 0;  // when it came to this picture: a larger number came later
+};
+using TextRuns = std::vector<TextRun>;
+
+// Drawing over `area` takes away the runs whose middle lies in it.
+void CoverTexts(TextRuns &runs, const RECT &area);
+// A string drawn in `box` (nothing for one of blanks only), over the runs beneath it.
+void AddText(TextRuns &runs, const RECT &box, const char *text, int len, uint32_t pixel);
+// A block of `from` (`fromArea`) copied to `to` with its top-left at `at`: the runs there
+// give way to the runs the block holds.
+void CopyTexts(TextRuns &to, POINT at, const TextRuns &from, const RECT &fromArea);
+// The runs the resources' description of a bitmap gives (none without one), into `runs`.
+void DescribeTexts(const char *bitmapName, TextRuns &runs);
+// What a window class's legend in the resources (a TEXTLEGEND resource named after the
+// class) says a run's colour means: words added to the run, or an empty string.
+std::string LegendNote(const std::string &className, const TextRun &run);
+
+// ---------------------------------------------------------------------------------
 // Handles. Every handle the layer gives out names an entry of one table, with a kind and
 // a generation, so a stale or wrong handle is found out without touching freed memory.
 // ---------------------------------------------------------------------------------
@@ -106,6 +135,7 @@ struct Bitmap : Object {
   Image img;
   HDC selectedInto = nullptr;  // a bitmap is selected into at most one DC
   bool stock = false;          // the 1x1 default bitmap of new memory DCs
+  TextRuns texts;              // the text on it
 };
 
 struct Brush : Object {
@@ -235,7 +265,8 @@ struct Window : Object {
   int clientW = 0;
   int clientH = 0;
 
-  Image client;  // the window's own pixels: drawing on it never touches other windows
+  Image client;    // the window's own pixels: drawing on it never touches other windows
+  TextRuns texts;  // the text drawn on them
 
   // The update region, kept as its bounding rectangle.
   bool hasInvalid = false;
@@ -342,6 +373,27 @@ void DrawMenuBar(Window *w, Image &surface, const RECT &barRect);
 bool MenuBarMouse(Window *w, UINT message, POINT surfacePt);
 // Keyboard handling inside a dialog (dialog.cpp): true when the message was used.
 bool DialogKeyMessage(HWND dialog, const MSG &msg);
+
+// What a reader is told of the layer's own kinds of window (for a back end that mirrors
+// them for assistive technology): a button's check state (BST_*), whether a window is a
+// dialog or a message box, and a window's menu bar as it stands, with the place of each
+// item on the screen (a pop-up's items where the pop-up opens).
+int ButtonCheckState(Window *w);
+bool IsDialogWindow(Window *w);
+bool IsMessageBox(Window *w);
+struct MenuView {
+  std::string text;  // as shown: without the '&' of a mnemonic, nor blanks at the ends
+  UINT command = 0;  // 0 for a pop-up's title
+  bool greyed = false;
+  bool checkable = false;  // it has been checked or unchecked: a choice that can be on
+  bool checked = false;
+  RECT rect{};                  // on the screen
+  std::vector<MenuView> items;  // a pop-up's
+};
+std::vector<MenuView> MenuBarView(Window *top);
+// The command's item in a window's menu is greyed or disabled (accelerators give no
+// command for it). False when the menu has no such item.
+bool MenuCommandInert(HWND hwnd, UINT command);
 
 // Built-in window classes (controls.cpp, dialog.cpp): registered on first use.
 void RegisterSystemClasses();

@@ -13,7 +13,8 @@
 namespace zp {
 
 struct MenuItem {
-  UINT flags = 0;  // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_POPUP, MF_SEPARATOR, ...
+  UINT flags = 0;          // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_POPUP, MF_SEPARATOR, ...
+  bool checkable = false;  // it has been checked or unchecked: it is a choice that can be on
   UINT id = 0;
   std::string text;
   HMENU popup = nullptr;
@@ -66,6 +67,7 @@ bool ReadItems(TemplateReader &r, Menu &menu, int depth) {
     }
     if (!r.ok()) return false;
     item.flags = option & ~UINT(MF_END);
+    item.checkable = (item.flags & MF_CHECKED) != 0;
     menu.items.push_back(std::move(item));
     if (option & MF_END) return true;
   }
@@ -633,6 +635,46 @@ void RegisterMenuClasses() {
   RegisterClassInternal(wc, true);
 }
 
+std::vector<MenuView> MenuBarView(Window *top) {
+  std::vector<MenuView> view;
+  Menu *menu = top ? As<Menu>(top->menu) : nullptr;
+  if (!menu) return view;
+  auto shown = [](const MenuItem &item, RECT rect) {
+    MenuView v;
+    v.text = Visible(item.text);
+    v.text.erase(0, v.text.find_first_not_of(' '));
+    v.text.erase(v.text.find_last_not_of(' ') + 1);
+    v.command = item.popup ? 0 : item.id;
+    v.greyed = Inert(item);
+    v.checkable = item.checkable;
+    v.checked = (item.flags & MF_CHECKED) != 0;
+    v.rect = rect;
+    return v;
+  };
+  RECT bar = BarRect(top);
+  POINT origin = SurfaceOrigin(top);
+  std::vector<RECT> rects = BarItemRects(top, bar);
+  for (size_t i = 0; i < rects.size(); ++i) {
+    const MenuItem &item = menu->items[i];
+    RECT r = rects[i];
+    OffsetRect(&r, origin.x, origin.y);
+    view.push_back(shown(item, r));
+    if (!item.popup) continue;
+    // Where the pop-up opens: below its title.
+    POINT at{r.left, origin.y + bar.bottom};
+    std::vector<RECT> itemRects = PopupItemRects(item.popup, nullptr);
+    Menu *popup = As<Menu>(item.popup);
+    for (size_t k = 0; popup && k < popup->items.size() && k < itemRects.size(); ++k) {
+      const MenuItem &sub = popup->items[k];
+      if (sub.flags & MF_SEPARATOR) continue;
+      RECT ir = itemRects[k];
+      OffsetRect(&ir, at.x, at.y);
+      view.back().items.push_back(shown(sub, ir));
+    }
+  }
+  return view;
+}
+
 // The command's item in a window's menu is greyed or disabled (accelerators give no
 // command for it). False when the menu has no such item.
 bool MenuCommandInert(HWND hwnd, UINT command) {
@@ -665,6 +707,7 @@ BOOL WINAPI DestroyMenu(HMENU hMenu) {
     Window *w = GetWnd(static_cast<HWND>(h));
     if (w && !w->IsChild() && w->menu == hMenu) w->menu = nullptr;
   }
+  Backend().MenuChanged(hMenu);
   return FreeHandle(hMenu);
 }
 
@@ -679,6 +722,7 @@ BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
   if (!w || w->IsChild() || (hMenu && !As<Menu>(hMenu))) return FALSE;
   if (w->menu == hMenu) return TRUE;
   w->menu = hMenu;
+  Backend().MenuChanged(hMenu);
   if (w->menuBar) *w->menuBar = MenuBarState{};
   // The window keeps its rectangle; the client area gives room to the bar or takes it back.
   RECT r = w->rect;
@@ -699,6 +743,7 @@ BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable) {
   UINT previous = item->flags & (MF_GRAYED | MF_DISABLED);
   item->flags =
       (item->flags & ~UINT(MF_GRAYED | MF_DISABLED)) | (uEnable & (MF_GRAYED | MF_DISABLED));
+  Backend().MenuChanged(hMenu);
   if (g_tracking) RepaintPopup(*g_tracking);
   return BOOL(previous);
 }
@@ -708,6 +753,8 @@ DWORD WINAPI CheckMenuItem(HMENU hMenu, UINT uIDCheckItem, UINT uCheck) {
   if (!item) return 0xFFFFFFFF;
   DWORD previous = item->flags & MF_CHECKED;
   item->flags = (item->flags & ~UINT(MF_CHECKED)) | (uCheck & MF_CHECKED);
+  item->checkable = true;
+  Backend().MenuChanged(hMenu);
   if (g_tracking) RepaintPopup(*g_tracking);
   return previous;
 }

@@ -230,6 +230,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   HWND box = MakeDialogWindow(kDialogClass, caption, style, 0,
                               MakeRect(x, y, x + width, y + height), hWnd, font, false, nullptr);
   if (!box) return 0;
+  MarkMessageBox(box);
   SetWindowLongPtrA(box, GWLP_USERDATA, LONG_PTR(uType));
   // As on Windows, a box that cannot have its text and every button is not shown at all:
   // a box without its buttons could never be answered.

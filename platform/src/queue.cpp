@@ -134,9 +134,46 @@ void MovedByUser(Window *top, POINT surfaceTopLeft) {
   int dx = surfaceTopLeft.x - s.left, dy = surfaceTopLeft.y - s.top;
   if (dx == 0 && dy == 0) return;
   OffsetRect(&top->rect, dx, dy);
+  Backend().WindowChanged(top->hwnd);
   SendMessageA(
       top->hwnd, WM_MOVE, 0,
       MAKELPARAM(top->rect.left + top->clientOffset.x, top->rect.top + top->clientOffset.y));
+}
+
+// Assistive technology pressed a control: a click in its middle, as the mouse would give
+// it, where the mouse could (the control and every window it lies in shown and enabled). Or
+// it chose a menu item: the item's command, as the item's key gives it, unless the item is
+// greyed or its window disabled.
+void Invoked(const InputEvent &ev, Window *top) {
+  MSG m{};
+  m.time = ev.time;
+  m.pt = Thread().cursorPos;
+  if (ev.command) {
+    if (!top || !top->Enabled() || MenuCommandInert(top->hwnd, ev.command)) return;
+    m.hwnd = top->hwnd;
+    m.message = WM_COMMAND;
+    m.wParam = MAKEWPARAM(ev.command, 0);
+    QueueInput(m);
+    return;
+  }
+  Window *w = GetWnd(ev.target);
+  if (!w || !ReallyVisible(w)) return;
+  for (Window *p = w; p; p = p->IsChild() ? GetWnd(p->parent) : nullptr) {
+    if (!p->Enabled()) return;
+  }
+  if (Window *cap = GetWnd(Thread().capture); cap && cap != w) return;  // the mouse is held
+  top = TopLevelOf(w);
+  if (top && Thread().active != top->hwnd) SetActiveWindow(top->hwnd);
+  POINT middle{w->clientW / 2, w->clientH / 2}, origin = ClientOrigin(w);
+  m.hwnd = w->hwnd;
+  m.lParam = MAKELPARAM(middle.x, middle.y);
+  m.pt = POINT{origin.x + middle.x, origin.y + middle.y};
+  m.message = WM_LBUTTONDOWN;
+  m.wParam = MK_LBUTTON;
+  QueueInput(m);
+  m.message = WM_LBUTTONUP;
+  m.wParam = 0;
+  QueueInput(m);
 }
 
 void ConvertEvent(const InputEvent &ev) {
@@ -175,6 +212,9 @@ void ConvertEvent(const InputEvent &ev) {
       if (top && top->Enabled() && (top->style & WS_CAPTION) == WS_CAPTION &&
           Thread().active != top->hwnd)
         SetActiveWindow(top->hwnd);
+      break;
+    case InputEvent::Invoke:
+      Invoked(ev, top);
       break;
     default:
       break;

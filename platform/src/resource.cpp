@@ -271,6 +271,13 @@ void Resample(Image &img, int w, int h) {
   img = std::move(out);
 }
 
+// Whether `r` lies in the resources embedded in the program (read-only, in the program's
+// file), not in an image a test put in their place.
+bool IsEmbedded(const ResourceData &r) {
+  const auto at = uintptr_t(r.data), begin = uintptr_t(zant_res_begin);
+  return begin && at >= begin && at + r.size <= uintptr_t(zant_res_end);
+}
+
 HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
   if (!name) return nullptr;
   ResourceData r = FindResourceData(RT_BITMAP, name);
@@ -285,8 +292,14 @@ HBITMAP LoadBitmapResource(const char *name, int cx, int cy) {
     b->img = std::move(picture);
   } else if (!DecodeDib(r.data, r.size, b->img)) {
     return nullptr;
+  } else if (IsEmbedded(r)) {
+    // The bitmap has its own copy of the pixels now; the program's file keeps the others.
+    Backend().ReleaseReadOnly(r.data, r.size);
   }
+  int w = b->img.w, h = b->img.h;
   Resample(b->img, cx, cy);
+  // The strings the picture shows, at their places (not at another size).
+  if (b->img.w == w && b->img.h == h) DescribeTexts(name, b->texts);
   return static_cast<HBITMAP>(NewHandle(Kind::Bitmap, std::move(b)));
 }
 

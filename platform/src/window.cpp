@@ -115,6 +115,7 @@ static void LayOut(Window *w) {
     w->clientW = width;
     w->clientH = height;
     w->client.Resize(width, height, 0);
+    w->texts.clear();
   }
 }
 
@@ -178,6 +179,7 @@ void ChangeFocus(HWND newFocus) {
   HWND old = t.focus;
   if (old == newFocus) return;
   t.focus = newFocus;
+  Backend().FocusChanged(newFocus);
   if (old && GetWnd(old)) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(newFocus), 0);
   // The old window's handler may have moved the focus on already.
   if (t.focus == newFocus && newFocus && GetWnd(newFocus))
@@ -299,6 +301,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
   if (child) {
     parent->children.push_back(hwnd);
+    Backend().WindowChanged(hwnd);
   } else {
     TopLevels().push_back(hwnd);
     SurfaceInfo info;
@@ -321,6 +324,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
       Thread().lastError = 8;
       return nullptr;
     }
+    Backend().WindowChanged(hwnd);
   }
 
   CREATESTRUCTA cs{};
@@ -381,6 +385,7 @@ static void FreeWindowTree(HWND hwnd) {
   if (t.capture == hwnd) t.capture = nullptr;
   if (t.active == hwnd) t.active = nullptr;
   DropMessagesFor(hwnd);
+  Backend().WindowGone(hwnd);
   if (w->surface) Backend().DestroySurface(w->surface);
   w->surface = nullptr;
   // A window's menu goes with it, as on Windows.
@@ -452,6 +457,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
       w->style |= WS_VISIBLE;
     else
       w->style &= ~WS_VISIBLE;
+    Backend().WindowChanged(hWnd);
     if (w->surface) Backend().ShowSurface(w->surface, show);
     if (w->IsChild()) {
       if (Window *top = TopLevelOf(w)) Present(top, MakeRect(0, 0, 1 << 20, 1 << 20));
@@ -512,9 +518,11 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
   bool wasDisabled = !w->Enabled();
   if (bEnable && wasDisabled) {
     w->style &= ~WS_DISABLED;
+    Backend().WindowChanged(hWnd);
     SendMessageA(hWnd, WM_ENABLE, TRUE, 0);
   } else if (!bEnable && !wasDisabled) {
     w->style |= WS_DISABLED;
+    Backend().WindowChanged(hWnd);
     ThreadState &t = Thread();
     // A disabled window can have neither the focus nor the mouse.
     if (t.focus && (t.focus == hWnd || IsChild(hWnd, t.focus))) ChangeFocus(nullptr);
@@ -685,6 +693,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   switch (nIndex) {
     case GWL_STYLE:
       w->style = DWORD(dwNewLong);
+      Backend().WindowChanged(hWnd);
       break;
     case GWL_EXSTYLE:
       w->exStyle = DWORD(dwNewLong);
@@ -733,6 +742,7 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
   bool resized = nWidth != w->rect.right - w->rect.left || nHeight != w->rect.bottom - w->rect.top;
   w->rect = MakeRect(X, Y, X + std::max(nWidth, 0), Y + std::max(nHeight, 0));
   LayOut(w);
+  Backend().WindowChanged(hWnd);
   if (w->surface) Backend().MoveSurface(w->surface, SurfaceScreenRect(w));
   if (bRepaint || resized) InvalidateRect(hWnd, nullptr, TRUE);
   if (resized) SendMessageA(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientW, w->clientH));
@@ -938,6 +948,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_SETTEXT:
       w->text = lParam ? reinterpret_cast<const char *>(lParam) : "";
+      Backend().WindowChanged(hWnd);
       if (w->surface) Backend().SetTitle(w->surface, w->text.c_str());
       return TRUE;
     case WM_GETTEXT: {

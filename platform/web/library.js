@@ -156,4 +156,75 @@ mergeInto(LibraryManager.library, {
   zant_js_ended: function() {
     Zant.show('ended');
   },
+
+  // The program runs: the page's note that it is loading goes.
+  zant_js_running: function() {
+    document.getElementById('loading').hidden = true;
+  },
+
+  // --- The mirror for assistive technology (mirror.cpp decides what it holds) ---------
+  // An element of the mirror, made the first time and kept in step after: in the element
+  // `parent` (0: the mirror itself), with a role, a name or a text, its place in percent of
+  // its parent's box, its states (1 disabled, 2 checkable, 4 checked, 8 modal, 16
+  // focusable, 32 opens a menu) and the element that describes it.
+  zant_js_node: function(id, parent, role, label, text, left, top, width, height, state,
+                         describedBy) {
+    var el = Zant.nodes[id];
+    if (!el) {
+      el = Zant.nodes[id] = document.createElement('div');
+      el.id = 'zant-node-' + id;
+      el.dataset.node = id;
+      el.style.position = 'absolute';
+      el.style.whiteSpace = 'pre-line';
+    }
+    var into = Zant.nodes[parent] || Zant.mirror;
+    if (el.parentNode !== into) into.appendChild(el);
+    text = UTF8ToString(text);
+    if (text || el.zantText) {
+      if (!el.zantText) el.zantText = el.insertBefore(document.createTextNode(''), el.firstChild);
+      el.zantText.data = text;
+    }
+    role = UTF8ToString(role);
+    label = UTF8ToString(label);
+    Zant.attribute(el, 'role', role || null);
+    Zant.attribute(el, 'aria-label', label || null);
+    Zant.attribute(el, 'aria-disabled', state & 1 ? 'true' : null);
+    Zant.attribute(el, 'aria-checked', state & 2 ? (state & 4 ? 'true' : 'false') : null);
+    Zant.attribute(el, 'aria-modal', state & 8 ? 'true' : null);
+    Zant.attribute(el, 'tabindex', state & 16 ? '-1' : null);
+    Zant.attribute(el, 'aria-haspopup', state & 32 ? 'menu' : null);
+    Zant.attribute(el, 'aria-describedby', describedBy ? 'zant-node-' + describedBy : null);
+    el.style.left = left + '%';
+    el.style.top = top + '%';
+    el.style.width = width + '%';
+    el.style.height = height + '%';
+  },
+
+  // An element of the mirror goes, with everything in it.
+  zant_js_node_gone: function(id) {
+    var el = Zant.nodes[id];
+    if (!el) return;
+    el.querySelectorAll('[data-node]').forEach(function(inner) {
+      delete Zant.nodes[inner.dataset.node];
+    });
+    delete Zant.nodes[id];
+    el.remove();
+  },
+
+  // The page's keyboard focus on an element of the mirror (0: on none of them).
+  zant_js_node_focus: function(id) {
+    if (Zant.nodes[id]) {
+      Zant.nodes[id].focus({preventScroll: true});
+    } else if (Zant.mirror.contains(document.activeElement)) {
+      document.activeElement.blur();
+    }
+  },
+
+  // Something to be said: a new line of the log a screen reader reads out as it comes.
+  zant_js_announce: function(text) {
+    var line = document.createElement('p');
+    line.textContent = UTF8ToString(text);
+    Zant.said.appendChild(line);
+    while (Zant.said.childNodes.length > 50) Zant.said.firstChild.remove();
+  },
 });

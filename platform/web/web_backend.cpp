@@ -4,6 +4,9 @@
 // classic look itself. The canvas is scaled to fit the page: by a whole factor of device
 // pixels, crisp, where that fits, and smoothly below that; input is mapped back.
 //
+// Every window is also mirrored into elements of the page that assistive technology reads,
+// and the text drawn on a window into a text layer with a live region (mirror.cpp).
+//
 // The program runs on the page's one thread. Every wait (for input, a Sleep, a font file,
 // the screen to be painted) suspends the program with Asyncify and gives the page back
 // its turn, so what was drawn is shown, and input piles up in the page until the program
@@ -26,6 +29,7 @@
 
 #include "backend.h"
 #include "internal.h"
+#include "mirror.h"
 
 // The page's side (library.js). The functions marked as waiting suspend the program.
 extern "C" {
@@ -45,6 +49,7 @@ void zant_js_title(const char *utf8);
 void zant_js_window(int id, const char *utf8Title, int left, int top, int right, int bottom,
                     int shown);
 void zant_js_ended(void);
+void zant_js_running(void);
 }
 
 namespace zp {
@@ -66,7 +71,15 @@ constexpr uint32_t kActiveLeft = 0x000080, kActiveRight = 0x1084D0;
 constexpr uint32_t kInactiveLeft = 0x808080, kInactiveRight = 0xC0C0C0;
 
 // The page's raw input records (prelude.js makes them).
-enum RawKind { kPointerMove = 1, kPointerDown, kPointerUp, kKeyDown, kKeyUp, kViewport };
+enum RawKind {
+  kPointerMove = 1,
+  kPointerDown,
+  kPointerUp,
+  kKeyDown,
+  kKeyUp,
+  kViewport,
+  kActivated = 8,  // (a number of its own, apart from the kinds of the pointer and keys)
+};
 struct Raw {
   int32_t kind, x16, y16, button, keyCode, modifiers, time, pointer;
 };
@@ -97,25 +110,6 @@ struct Surface {
                     rect.bottom + frame.bottom);
   }
 };
-
-void AppendUtf8(std::string &out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-}
-
-std::string Utf8(const std::string &ansi) {
-  std::string out;
-  for (unsigned char c : ansi) AppendUtf8(out, UnicodeOfAnsi(c));
-  return out;
-}
 
 uint32_t Mix(uint32_t a, uint32_t b, int num, int den) {
   uint32_t out = 0;
@@ -301,6 +295,7 @@ class WebBackend final : public BackendApi {
   // stays suspended until the page has some: an idle page runs none of its code.
   void WaitEvent() override {
     if (!pending_.empty()) return;
+    mirror_.Sync();
     zant_js_wait(-1);
     Waited();
   }
@@ -330,6 +325,7 @@ class WebBackend final : public BackendApi {
   }
 
   void SleepMs(DWORD ms) override {
+    mirror_.Sync();
     emscripten_sleep(ms);
     Waited();
   }
@@ -373,8 +369,16 @@ class WebBackend final : public BackendApi {
   // that no window is left half drawn while one comes; the pictures start coming too.
   void FetchFonts();
 
+  // What assistive technology reads: the mirror keeps it (mirror.h).
+  void WindowChanged(HWND hwnd) override { mirror_.WindowChanged(hwnd); }
+  void WindowGone(HWND hwnd) override { mirror_.WindowGone(hwnd); }
+  void FocusChanged(HWND hwnd) override { mirror_.FocusChanged(hwnd); }
+  void MenuChanged(HMENU) override { mirror_.MenuChanged(); }
+  void TextChanged(HWND hwnd) override { mirror_.TextChanged(hwnd); }
+
   // The program has ended: the screen is the bare desktop, and the page says so.
   void Ended() {
+    mirror_.Clear();
     stack_.clear();
     pending_.clear();
     Show(MakeRect(0, 0, kScreenW, kScreenH));
@@ -398,6 +402,7 @@ class WebBackend final : public BackendApi {
   // moves on as it does on Windows (a blinking notice, the die). True when it had one.
   bool PaintTurn(double now) {
     if (!unseen_ || now - lastTurn_ < kPaintAfterMs) return false;
+    mirror_.Sync();
     zant_js_yield();
     Waited();
     return true;
@@ -679,6 +684,11 @@ class WebBackend final : public BackendApi {
       case kViewport:
         Place();
         return;
+      case kActivated: {
+        InputEvent ev;
+        if (mirror_.Activated(raw.keyCode, ev)) Push(ev, Find(ev.surface), raw);
+        return;
+      }
       case kKeyDown:
       case kKeyUp: {
         // Keys with Meta (Command) are the browser's shortcuts, whose key-up the page may
@@ -817,7 +827,7 @@ class WebBackend final : public BackendApi {
   // window's title for the page's own).
   void Announce(const Surface &s) {
     RECT o = s.Outer();
-    std::string title = Utf8(s.title);
+    std::string title = web::Utf8(s.title);
     zant_js_window(s.id, title.c_str(), o.left, o.top, o.right, o.bottom, s.shown ? 1 : 0);
     if (s.decorated && !s.owned) zant_js_title(title.c_str());
   }
@@ -849,6 +859,7 @@ class WebBackend final : public BackendApi {
   double lastTurn_ = emscripten_get_now();  // the page's last turn (the program starts on one)
   bool unseen_ = false;                     // drawn since then
   Clock clock_;
+  web::Mirror mirror_;
   HFONT captionFont_ = nullptr;
   HWND shownActive_ = nullptr;
 };
@@ -977,6 +988,7 @@ void WebBackend::FetchFonts() {
 // with a main of its own on this back end, the solver's benchmark page, takes its place.)
 __attribute__((weak)) int main() {
   zp::TheBackend().FetchFonts();
+  zant_js_running();
   int code = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char *>(""), SW_SHOWDEFAULT);
   zp::TheBackend().Ended();
   return code;

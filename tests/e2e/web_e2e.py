@@ -15,11 +15,18 @@ Usage: web_e2e.py --site <folder> --lab <zantpig-lab> --dice <dice.bmp> --splash
   the warning message box answered Yes and the strategy text, each closed and the board as
   it was; then the game played with clicks to a win, the board read after every step as the
   game play check of the desktop builds reads it (tests/e2e/game_play_e2e.py).
+- A second game against the computer played by ear: through the page's accessibility tree
+  alone (the DevTools protocol's Accessibility domain), as a screen reader meets it, with no
+  pixel and no coordinate: New Game, the opponent's radio buttons, OK and the start order's
+  Roll found by role and name and pressed through their elements, then Roll and Hold, the
+  scores and the messages read from the tree, to a winner; nothing says "Loading", and what
+  the live region announces is kept in order (reader_transcript.txt in --out).
 - Escape: the splash image, centred, for about two seconds, then the page's note that the
   game has ended, on the bare desktop.
-- The server stopped, the page held sideways at a phone's size and started again from the
-  note's button: the page loads from the service worker alone, shows the same board scaled
-  down smoothly to fit, and the rules open and close with taps.
+- The server stopped, the page held sideways at a phone's size and started again with Enter
+  on the note's button (it has the keyboard, and the note is its description): the page
+  loads from the service worker alone, shows the same board scaled down smoothly to fit,
+  and the rules open and close with taps.
 - Nothing on the page reports an error: no console error, no uncaught exception, no load
   refused (by the content security policy either).
 - From release A to release B of the site (the same site with B's worker, page and script
@@ -45,7 +52,7 @@ try:
 except ImportError as e:  # python3-websocket, for /usr/bin/python3
     print(f"SKIP: {e} (script/bootstrap installs python3-websocket)")
     sys.exit(77)
-from game_play_e2e import (RULES, Board, Dialog, Failed, Game, Run,  # noqa: E402
+from game_play_e2e import (HOLD_AT, RULES, Board, Dialog, Failed, Game, Run,  # noqa: E402
                            dialogs_over_the_game, menu_titles, new_game, read_bmp, save_png,
                            text_dialog)
 from run_game import find_client  # noqa: E402
@@ -253,7 +260,7 @@ def phone_offline(run, server, reference):
     server.stop()
     run.browser.viewport(844, 390, scale=3, mobile=True)
     old_origin = run.browser.evaluate("performance.timeOrigin")
-    run.browser.evaluate("document.getElementById('again').click()")
+    again_by_keyboard(run)
     run.origin = None
     new_document(run, old_origin)
     board = ready(run, "the page loaded again with no server, at a phone's size")
@@ -276,6 +283,192 @@ def phone_offline(run, server, reference):
     after = ready(run, "the board after the tapped rules", 10)
     run.check(after.client() == board.client(), "the board differs after the tapped rules", after)
     run.keep_page("phone_after_rules")
+
+
+class Reader:
+    """The page as a screen reader meets it: its accessibility tree, whose nodes are found by
+    role and name and pressed as a reader's "activate" presses them, through their elements."""
+
+    def __init__(self, run):
+        self.run, self.browser = run, run.browser
+        self.pressed = []  # (the page's time in seconds, what was pressed)
+        for domain in ("DOM", "Accessibility"):
+            self.browser.call(f"{domain}.enable")
+        # What the live region says, in order, as it says it.
+        self.browser.evaluate("""(() => { window.zantHeard = [];
+            new MutationObserver(changes => changes.forEach(c => c.addedNodes.forEach(
+                n => zantHeard.push([performance.now(), n.textContent])))).observe(
+                    Zant.said, {childList: true});
+            return true; })()""")
+
+    def nodes(self):
+        tree = self.browser.call("Accessibility.getFullAXTree")["nodes"]
+        return [n for n in tree if not n.get("ignored")]
+
+    @staticmethod
+    def role(node):
+        return node.get("role", {}).get("value", "")
+
+    @staticmethod
+    def name(node):
+        return node.get("name", {}).get("value", "")
+
+    @staticmethod
+    def state(node, name):
+        for p in node.get("properties", []):
+            if p["name"] == name:
+                return p["value"].get("value")
+        return None
+
+    def find(self, role, name, nodes=None):
+        return [n for n in (nodes or self.nodes()) if self.role(n) == role and self.name(n) == name]
+
+    def texts(self, nodes=None):
+        """What the page says, less what its log has said (the texts shown now)."""
+        nodes = nodes or self.nodes()
+        said = [n["nodeId"] for n in nodes if self.role(n) == "log"]
+        by_id = {n["nodeId"]: n for n in nodes}
+        for node_id in said:
+            said.extend(by_id[node_id].get("childIds", []) if node_id in by_id else [])
+        return [self.name(n) for n in nodes
+                if self.role(n) == "StaticText" and n["nodeId"] not in said]
+
+    def heard(self):
+        """What the live region said, in order: (seconds since the reader came, words)."""
+        return [(t / 1000, words) for t, words in self.browser.evaluate("zantHeard")]
+
+    def wait(self, test, seconds, what):
+        """The first true value of test(nodes), polled with a deadline."""
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            value = test(self.nodes())
+            if value:
+                return value
+            time.sleep(0.1)
+        raise Failed(f"not read within {seconds:.0f} s: {what}; the tree says "
+                     f"{[(self.role(n), self.name(n)) for n in self.nodes() if self.name(n)]}")
+
+    def press(self, node, what):
+        """Activates a node's element, as a screen reader's "activate" does."""
+        if self.state(node, "disabled"):
+            raise Failed(f"{what} is disabled")
+        obj = self.browser.call("DOM.resolveNode", {"backendNodeId": node["backendDOMNodeId"]})
+        done = self.browser.call("Runtime.callFunctionOn", {
+            "objectId": obj["object"]["objectId"], "returnByValue": True,
+            "functionDeclaration": "function() { this.click(); return performance.now(); }"})
+        self.pressed.append((done["result"]["value"] / 1000, f">> pressed {self.name(node)}"))
+
+    def press_named(self, role, name, seconds=10):
+        node = self.wait(lambda nodes: next((n for n in self.find(role, name, nodes)
+                                             if not self.state(n, "disabled")), None),
+                         seconds, f"an enabled {role} {name!r}")
+        self.press(node, f"the {role} {name!r}")
+        return node
+
+
+def score(texts, who, what):
+    """A score the board says: "Player 1, Total Score: 45"; None when it says none."""
+    for t in texts:
+        m = re.fullmatch(rf"{who}, {what}: (\d+)", t)
+        if m:
+            return int(m.group(1))
+    return None
+
+
+def again_by_keyboard(run):
+    """The page's note after the end as a screen reader and the keyboard meet it: its button
+    has the focus and the note describes it; Enter presses it."""
+    reader = Reader(run)
+    node = reader.wait(lambda nodes: next((n for n in reader.find("button", "Start again", nodes)
+                                           if reader.state(n, "focused")), None),
+                       10, "the button Start again, focused")
+    said = node.get("description", {}).get("value")
+    run.check(said == "The game has ended.", f"the button Start again is described by {said!r}")
+    for kind in ("keyDown", "keyUp"):
+        run.browser.call("Input.dispatchKeyEvent", {"type": kind, "key": "Enter", "code": "Enter",
+                                                    "windowsVirtualKeyCode": 13,
+                                                    **({"text": "\r"} if kind == "keyDown" else {})})
+
+
+def reader_game(run, seconds):
+    """A whole game against the Pro, played through the accessibility tree alone: player 1
+    rolls until the turn total the tree says is 20 or more (or wins) and then holds."""
+    reader = Reader(run)
+    nodes = reader.nodes()
+    loading = [reader.name(n) for n in nodes if "Loading" in reader.name(n)]
+    run.check(not loading, f"the page still says {loading} while the game runs")
+    reader.pressed.clear()
+    reader.press_named("menuitem", "New Game (N)")
+    reader.wait(lambda nodes: reader.find("dialog", "Select Your Opponent", nodes), 10,
+                "the opponent dialog")
+    reader.press_named("radio", "Computer")
+    reader.press_named("radio", "Pro")
+    reader.wait(lambda nodes: [reader.name(n) for n in nodes if reader.role(n) == "radio" and
+                               reader.state(n, "checked") == "true"] == ["Computer", "Pro"],
+                5, "the radio buttons Computer and Pro checked, and only they")
+    reader.press_named("button", "OK")
+    reader.wait(lambda nodes: reader.find("dialog", "Start Order", nodes), 10,
+                "the start-order dialog")
+    reader.press_named("button", "Roll")
+    reader.wait(lambda nodes: not reader.find("dialog", "Start Order", nodes), 10,
+                "the start-order dialog gone")
+
+    deadline, presses = time.time() + seconds, 0
+    seen, still = None, time.time()
+    while time.time() < deadline:
+        nodes = reader.nodes()
+        texts = reader.texts(nodes)
+        # The game goes on by itself between the presses: a tree that says the same for a
+        # minute is stuck.
+        if texts != seen:
+            seen, still = texts, time.time()
+        elif time.time() - still > 60:
+            roll = [bool(reader.state(n, "disabled")) for n in reader.find("button", "Roll", nodes)]
+            raise Failed(f"the tree has said the same for a minute (Roll disabled: {roll}): {texts}")
+        winner = next((t for t in texts if t.endswith(" wins!")), None)
+        if winner:
+            break
+        roll = [n for n in reader.find("button", "Roll", nodes) if not reader.state(n, "disabled")]
+        if not roll or "Player 1, to move" not in texts:
+            time.sleep(0.1)
+            continue
+        turn = score(texts, "Player 1", "Turn Score") or 0
+        total = score(texts, "Player 1", "Total Score") or 0
+        choice = "Roll" if turn < HOLD_AT and total + turn < 100 else "Hold"
+        reader.press_named("button", choice)
+        presses += 1
+        # The press is taken: Roll is disabled until player 1 may move again.
+        reader.wait(lambda nodes: not [n for n in reader.find("button", "Roll", nodes)
+                                       if not reader.state(n, "disabled")], 10,
+                    f"{choice} pressed: Roll disabled")
+    else:
+        raise Failed(f"no winner within {seconds:.0f} s of the game by ear")
+
+    nodes = reader.nodes()
+    texts = reader.texts(nodes)
+    totals = {who: score(texts, who, "Total Score") for who in ("Player 1", "Computer")}
+    won = winner[:-len(" wins!")]
+    print(f"the game by ear: {presses} presses of player 1, {winner} totals {totals}", flush=True)
+    run.check(won in totals and (totals[won] or 0) >= 100,
+              f"the tree says {winner!r} with the totals {totals}")
+    buttons = {name: [reader.state(n, "disabled") for n in reader.find("button", name, nodes)]
+               for name in ("Roll", "Hold", "Quit")}
+    run.check(all(v == [True] for v in buttons.values()),
+              f"after the win Roll, Hold and Quit are disabled in the tree: {buttons}")
+    heard = reader.heard()
+    start = min([t for t, _ in heard + reader.pressed] or [0])
+    lines = [f"{t - start:7.2f} s  {words}"
+             for t, words in sorted(heard + reader.pressed, key=lambda said: said[0])]
+    with open(os.path.join(run.out, "reader_transcript.txt"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+    print("what the live region said first:\n  " + "\n  ".join(lines[:40]), flush=True)
+    heard = [words for _, words in heard]
+    for wanted in (r"Player 1, Turn Score: \d+", r"Computer, Total Score: \d+",
+                   re.escape(winner)):
+        run.check(any(re.fullmatch(wanted, h) for h in heard),
+                  f"the live region never said {wanted!r}")
+    loading = [reader.name(n) for n in nodes if "Loading" in reader.name(n)]
+    run.check(not loading, f"the page says {loading} after the game")
 
 
 def console_problems(browser):
@@ -505,6 +698,9 @@ def check_all(run, args, server):
     run.check(board.message() == "win", "game over: the win message is not in the success colour", board)
     run.check(board.buttons() == "greyed", "game over: Roll, Hold and Quit should be greyed", board)
 
+    started = time.time()
+    reader_game(run, args.game_seconds)
+    print(f"the game by ear took {time.time() - started:.0f} s", flush=True)
     splash_and_end(run, read_bmp(args.splash))
     phone_offline(run, server, reference)
     problems = console_problems(run.browser)

@@ -413,7 +413,8 @@ TEST(Art, GeneratorReproducesTheCommittedPictures) {
   for (const char *name :
        {"table.bmp", "dice.bmp", "headers.bmp", "splash.bmp", "zantpig.ico", "icons/zantpig-32.png",
         "icons/zantpig-48.png", "icons/zantpig-64.png", "icons/zantpig-128.png",
-        "icons/zantpig-256.png", "icons/zantpig-192.png", "icons/zantpig-512.png"}) {
+        "icons/zantpig-256.png", "icons/zantpig-192.png", "icons/zantpig-512.png", "table.txt",
+        "dice.txt", "headers.txt"}) {
     std::vector<uint8_t> made = ReadBytes(folder + "/" + name),
                          kept = ReadBytes(kResources + "/" + name);
     EXPECT_EQ(made.size(), kept.size()) << name;

@@ -211,6 +211,8 @@ TEST_F(SdlBackendTest, SurfaceIsAWindowWhereAsked) {
   EXPECT_EQ(ch, 300);
   EXPECT_FALSE(SDL_GetWindowFlags(w) & SDL_WINDOW_BORDERLESS);
   EXPECT_TRUE(SDL_GetWindowFlags(zp::sdl::WindowOf(splash)) & SDL_WINDOW_BORDERLESS);
+  // No text input, which an input method would take the program's keys for.
+  EXPECT_FALSE(SDL_IsTextInputActive());
 
   // Hidden until shown.
   EXPECT_TRUE(SDL_GetWindowFlags(w) & SDL_WINDOW_HIDDEN);
@@ -470,6 +472,7 @@ TEST_F(SdlBackendTest, NoDisplayMeansNoSurface) {
 
   Backend().Reset();
   setenv("SDL_VIDEODRIVER", "dummy", 1);
+  unsetenv("GDK_SCALE");  // the sizes here are the layer's own
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
   if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
   EXPECT_NE(Backend().CreateSurface(info), nullptr) << "the dummy driver, asked for by name";
@@ -542,6 +545,7 @@ TEST(SdlX11Errors, OnlyErrorsAboutClosedWindowsAreIgnored) {
 int main(int argc, char **argv) {
   // Never open real windows here, whatever display the test runs on.
   setenv("SDL_VIDEODRIVER", "dummy", 1);
+  unsetenv("GDK_SCALE");  // the sizes here are the layer's own
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -147,7 +147,7 @@ constexpr int kTile = 50;
 // The centre of the ring printed on the felt where the die comes to rest.
 constexpr double kRestX = 80.0, kRestY = 212.0;
 
-Image MakeTableTop();
+Image MakeTableTop(std::string *said = nullptr);
 Image MakeSplashBackground();
 
 // A die in a scene: its size, where it is and how it is turned.
@@ -182,8 +182,11 @@ int CentreInTile(DiePose &pose);
 DiePose RestPose(int face);
 DiePose TumblePose(int frame);
 
-Image MakeDiceSheet(const Image &table);
-Image MakeHeaders();
+// The sheets, and what they say: a line for each string a tile shows, its cell on the
+// sheet and the string (after a '|' what its look adds), for a reader of the pictures
+// (the resources' BITMAPTEXT of each sheet).
+Image MakeDiceSheet(const Image &table, std::string *said = nullptr);
+Image MakeHeaders(std::string *said = nullptr);
 Image MakeSplash();
 // The icon, size x size pixels: the program's own is 32 and fills its square; the ones
 // for desktops' icon themes and for the web app (192 and 512, the sizes browsers install

@@ -1,12 +1,14 @@
 // zantpig-artgen: draws the game's pictures into a folder.
 //
 //   zantpig-artgen <folder>            table.bmp, dice.bmp, headers.bmp, splash.bmp, zantpig.ico,
-//                                      and icons/zantpig-<size>.png for desktop icon themes
-//                                      and the web app
+//                                      icons/zantpig-<size>.png for desktop icon themes
+//                                      and the web app, and table.txt, dice.txt and
+//                                      headers.txt: what those pictures say, for a reader
 //   zantpig-artgen --preview <folder>  the same, and pictures of the table with the die at
 //                                      rest, in flight and in the busy tint
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "art.h"
@@ -16,6 +18,14 @@ namespace {
 bool Write(const std::string &folder, const std::string &name, const art::Image &img) {
   std::string path = folder + "/" + name;
   if (art::WriteBmp(path, img)) return true;
+  std::fprintf(stderr, "zantpig-artgen: cannot write %s\n", path.c_str());
+  return false;
+}
+
+bool WriteText(const std::string &folder, const std::string &name, const std::string &text) {
+  std::string path = folder + "/" + name;
+  std::ofstream out(path, std::ios::binary);
+  if (out << text && out.flush()) return true;
   std::fprintf(stderr, "zantpig-artgen: cannot write %s\n", path.c_str());
   return false;
 }
@@ -34,14 +44,17 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "zantpig-artgen: %s\n", error.c_str());
     return 1;
   }
-  art::Image table = art::MakeTableTop();
-  art::Image dice = art::MakeDiceSheet(table);
+  std::string tableSaid, diceSaid, headersSaid;
+  art::Image table = art::MakeTableTop(&tableSaid);
+  art::Image dice = art::MakeDiceSheet(table, &diceSaid);
   art::Image icon;
   art::Mask opaque;
   art::MakeIcon(icon, opaque);
   bool ok = Write(folder, "table.bmp", table) && Write(folder, "dice.bmp", dice) &&
-            Write(folder, "headers.bmp", art::MakeHeaders()) &&
-            Write(folder, "splash.bmp", art::MakeSplash());
+            Write(folder, "headers.bmp", art::MakeHeaders(&headersSaid)) &&
+            Write(folder, "splash.bmp", art::MakeSplash()) &&
+            WriteText(folder, "table.txt", tableSaid) && WriteText(folder, "dice.txt", diceSaid) &&
+            WriteText(folder, "headers.txt", headersSaid);
   if (ok && !art::WriteIcon(folder + "/zantpig.ico", icon, opaque)) {
     std::fprintf(stderr, "zantpig-artgen: cannot write %s/zantpig.ico\n", folder.c_str());
     ok = false;

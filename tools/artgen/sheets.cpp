@@ -33,14 +33,26 @@ void DrawName(Image &row, const TextMask &t, int ox, int oy, Rgb colour) {
     }
 }
 
+// A line of a sheet's description: the cell, then what it says.
+std::string Said(int left, int top, int right, int bottom, const std::string &text) {
+  return std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(right) + " " +
+         std::to_string(bottom) + " " + text + "\n";
+}
+
 }  // namespace
 
-// Tile (column c, row r) lies at (50c, 50r).
-Image MakeDiceSheet(const Image &table) {
+// Tile (column c, row r) lies at (50c, 50r). The die at rest says its face; in flight it
+// says nothing until it lands.
+Image MakeDiceSheet(const Image &table, std::string *said) {
   Image sheet(3 * kTile, 7 * kTile, {255, 255, 255});
   sheet.Paste(TileAt(table, kRestCell), 0, 0);
-  for (int face = 1; face <= 6; ++face)
+  if (said) *said = "# The die at rest, face up: dice.bmp, column 0, rows 1 to 6.\n";
+  for (int face = 1; face <= 6; ++face) {
     sheet.Paste(DieTile(table, kRestCell, RestPose(face)), 0, face * kTile);
+    if (said)
+      *said +=
+          Said(0, face * kTile, kTile, (face + 1) * kTile, "The die shows " + std::to_string(face));
+  }
   for (int i = 0; i < 6; ++i) {
     sheet.Paste(DieTile(table, kTumbleCells[i], TumblePose(i)), kTile, i * kTile);
     sheet.Paste(TileAt(table, kTumbleCells[i]), 2 * kTile, i * kTile);
@@ -48,9 +60,12 @@ Image MakeDiceSheet(const Image &table) {
   return sheet;  // row 6 of columns 1 and 2 stays white
 }
 
-// Four rows of 300 x 60; row = player to move + 2 x (opponent is a person).
-Image MakeHeaders() {
+// Four rows of 300 x 60; row = player to move + 2 x (opponent is a person). Each name
+// owns its half of the row; the highlighted one is the player to move.
+Image MakeHeaders(std::string *said) {
   Image sheet(300, 240);
+  const char *const nameTexts[3] = {"Player 1", "Computer", "Player 2"};
+  if (said) *said = "# The names on headers.bmp, by row: the highlighted one is to move.\n";
   const double size = 27;
   TextMask names[3] = {RenderText("Player 1", size), RenderText("Computer", size),
                        RenderText("Player 2", size)};
@@ -67,6 +82,10 @@ Image MakeHeaders() {
       int ox = static_cast<int>(std::floor(centres[side] - (t.inkLeft + t.inkRight) / 2.0 + 0.5));
       int oy = baseline - t.baseline;
       DrawName(band, t, ox, oy, side == mover ? kFrameColour : kIdleColour);
+      if (said)
+        *said += Said(
+            150 * side, 60 * row, 150 * side + 150, 60 * row + 60,
+            std::string(nameTexts[side == 0 ? 0 : 1 + human]) + (side == mover ? "|to move" : ""));
     }
     for (int y = 0; y < 60; ++y) {
       band.At(150, y) = kFrameColour;

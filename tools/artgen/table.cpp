@@ -182,19 +182,26 @@ Mask PigEmblem(int w, int h, double cx, double cy) {
   return m;
 }
 
-// Text centred on (cx, cy) by its ink, printed on the cloth.
+// Text centred on (cx, cy) by its ink, printed on the cloth; what it says, with its ink's
+// box, is added to `said`.
 void PrintText(Image &img, const std::string &text, double size, double cx, double cy,
-               double strength) {
+               double strength, std::string *said) {
   TextMask t = RenderText(text, size);
   int ox = static_cast<int>(std::floor(cx - (t.inkLeft + t.inkRight) / 2.0 + 0.5));
   int oy = static_cast<int>(std::floor(cy - (t.inkTop + t.inkBottom) / 2.0 + 0.5));
   PrintOnCloth(img, t.mask, ox, oy, strength);
+  if (said) {
+    *said += std::to_string(ox + t.inkLeft) + " " + std::to_string(oy + t.inkTop) + " " +
+             std::to_string(ox + t.inkRight) + " " + std::to_string(oy + t.inkBottom) + " " + text +
+             "\n";
+  }
 }
 
 }  // namespace
 
-Image MakeTableTop() {
+Image MakeTableTop(std::string *said) {
   Image img(300, 400);
+  if (said) *said = "# The words printed on the table top, table.bmp.\n";
   const int rw = 14;
   PaintTable(img, rw, 140, 185, 0x5EED);
   // A gold border line around the playing area, a landing ring where the die comes to
@@ -210,9 +217,9 @@ Image MakeTableTop() {
     return std::sqrt(dx * dx + dy * dy) - 22;
   });
   PrintOnCloth(img, ring, 0, 0, 0.45);
-  PrintText(img, "Zant Pig", 46, 150, 68, 0.9);
+  PrintText(img, "Zant Pig", 46, 150, 68, 0.9, said);
   PrintOnCloth(img, PigEmblem(img.w, img.h, 150, 316), 0, 0, 0.8);
-  PrintText(img, "First to 100 wins", 17, 150, 356, 0.75);
+  PrintText(img, "First to 100 wins", 17, 150, 356, 0.75, said);
   return img;
 }
 
