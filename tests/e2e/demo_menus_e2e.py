@@ -8,7 +8,9 @@ What is checked: the grey menu bar with its three titles; the pop-up below "Opti
 its check mark, greyed item and highlighted row; a command from the pop-up and from a key;
 the message box (its icon, and the main window still clickable meanwhile, as the box has no
 owner); the dialog (its owner disabled meanwhile, arrows choosing a radio button, Enter
-closing it). The demo's status line shows what came of each command.
+closing it). The demo's status line shows what came of each command, and is read: of the
+texts the demo can show, the one whose picture, drawn by ImageMagick in the same face at
+the same size, is nearest to the screen's.
 """
 import argparse
 import os
@@ -18,6 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xclose  # noqa: E402
+from game_play_e2e import Dialog  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
 GREY = (192, 192, 192)
@@ -30,6 +33,96 @@ STATUS = (0, 224, 96)
 CLIENT_W, CLIENT_H = 400, 300
 STATUS_BOX = (0, 176, 400, 206)  # client coordinates
 BUTTON_CENTRES = [(74, 260), (200, 260), (326, 260)]
+# Everything the status line can say (drawn in bold Arial of 20 pixels to the em), and the
+# demo's dialog (its template in dialog units).
+STATUS_TEXTS = ["Click a button", "Clicked: One", "Clicked: Two", "Clicked: Three", "Check: on",
+                "Check: off", "Message: Yes", "Message: No", "Dialog: Red", "Dialog: Green",
+                "Dialog: Blue", "Greyed item (never)"]
+DEMO_DIALOG = {"size": (152, 96), "Red": (16, 16, 60, 12), "Green": (16, 36, 60, 12),
+               "Blue": (16, 56, 60, 12)}
+
+
+def ink(grid, threshold=0.3):
+    """A picture of text (rows of ink coverage, 0 to 1) cut down to its ink."""
+    ys = [y for y, r in enumerate(grid) if max(r, default=0) > threshold]
+    xs = [x for x in range(len(grid[0]) if grid else 0) if any(r[x] > threshold for r in grid)]
+    return [r[xs[0]:xs[-1] + 1] for r in grid[ys[0]:ys[-1] + 1]] if ys else []
+
+
+def words(picture, gap=4):
+    """A picture of text cut into its words, where at least gap columns have no ink."""
+    found, start, last = [], None, None
+    for x in range(len(picture[0]) if picture else 0):
+        if any(r[x] > 0.3 for r in picture):
+            if start is not None and x - last > gap:
+                found.append([r[start:last + 1] for r in picture])
+                start = None
+            start, last = x if start is None else start, x
+    return found + ([[r[start:last + 1] for r in picture]] if start is not None else [])
+
+
+def difference(a, b):
+    """How unlike two pictures of text are, 0 to 1: word by word (the two draw the spaces a
+    little differently), the most unlike pair."""
+    wa, wb = words(a), words(b)
+    if not wa or len(wa) != len(wb):
+        return 1.0
+    return max(unlike(x, y) for x, y in zip(wa, wb))
+
+
+def unlike(a, b):
+    """How unlike two pictures of a word are, 0 to 1: the least sum of the differences of
+    their coverage, shifted by up to 2 pixels either way, against the sum of both."""
+    if abs(len(a[0]) - len(b[0])) > 4 or abs(len(a) - len(b)) > 4:
+        return 1.0
+    total, best = sum(map(sum, a)) + sum(map(sum, b)), 1.0
+    for dy in range(-2, 3):
+        for dx in range(-2, 3):
+            d = 0.0
+            for y in range(min(0, dy), max(len(a), len(b) + dy)):
+                ra = a[y] if 0 <= y < len(a) else []
+                rb = b[y - dy] if 0 <= y - dy < len(b) else []
+                for x in range(min(0, dx), max(len(a[0]), len(b[0]) + dx)):
+                    va = ra[x] if 0 <= x < len(ra) else 0
+                    vb = rb[x - dx] if 0 <= x - dx < len(rb) else 0
+                    d += abs(va - vb)
+            best = min(best, d / total)
+    return best
+
+
+class StatusReader:
+    """Reads the status line: each text it can say is drawn by ImageMagick in the face that
+    fontconfig gives for bold Arial (the one the layer draws with) at the same size; the
+    screen reads as the nearest of them, when that one is near and the next is at least
+    twice as far. (The two rasterise a glyph or two a little differently: the text shown
+    is at most 0.13 away, the next at least 0.2.)"""
+
+    def __init__(self):
+        font = subprocess.run(["fc-match", "-f", "%{file}", "Arial:bold"], check=True,
+                              capture_output=True, text=True).stdout
+        self.texts = {}
+        for text in STATUS_TEXTS:
+            pgm = subprocess.run(["convert", "-background", "black", "-fill", "white", "-font", font,
+                                  "-pointsize", "20", "-density", "72", f"label:{text}", "-depth", "8",
+                                  "pgm:-"], check=True, capture_output=True).stdout
+            _, w, h, _, px = pgm.split(maxsplit=4)
+            w, h = int(w), int(h)
+            px = px[-w * h:]
+            self.texts[text] = ink([[px[y * w + x] / 255 for x in range(w)] for y in range(h)])
+
+    def read(self, shot, box):
+        """The text in the box of the screen, or a note of what it looked like."""
+        x0, y0, x1, y1 = box
+        grid = [[max(shot.at(x, y)) for x in range(x0, x1)] for y in range(y0, y1)]
+        peak = max(map(max, grid))
+        if peak == 0:
+            return "(nothing)"
+        seen = ink([[v / peak for v in r] for r in grid])
+        ranked = sorted((difference(seen, picture), text) for text, picture in self.texts.items())
+        (best, text), (second, _) = ranked[0], ranked[1]
+        if best <= 0.2 and second >= 2 * best:
+            return text
+        return f"(unclear: {text}? {best:.3f} against {second:.3f})"
 
 
 class Shot:
@@ -51,11 +144,6 @@ class Shot:
         x0, y0, x1, y1 = box
         return sum(1 for y in range(max(y0, 0), min(y1, self.h)) for x in range(max(x0, 0), min(x1, self.w))
                    if self.at(x, y) == colour)
-
-    def span(self, box, colour):
-        x0, y0, x1, y1 = box
-        xs = [x for y in range(y0, y1) for x in range(x0, x1) if self.at(x, y) == colour]
-        return (min(xs), max(xs)) if xs else None
 
 
 class Run:
@@ -174,11 +262,20 @@ def check_all(run, demo):
     run.check(ww == CLIENT_W and 15 <= bar <= 25, f"window {ww}x{wh}: expected {CLIENT_W} wide, a bar above 300")
     cx, cy = wx, wy + bar  # the client area's corner on the screen
 
-    def status(s):
-        return s.count((cx + STATUS_BOX[0], cy + STATUS_BOX[1], cx + STATUS_BOX[2], cy + STATUS_BOX[3]), STATUS)
+    status_box = (cx + STATUS_BOX[0], cy + STATUS_BOX[1], cx + STATUS_BOX[2], cy + STATUS_BOX[3])
+    reader = StatusReader()
 
-    def status_span(s):
-        return s.span((cx + STATUS_BOX[0], cy + STATUS_BOX[1], cx + STATUS_BOX[2], cy + STATUS_BOX[3]), STATUS)
+    def status(s):
+        return s.count(status_box, STATUS)
+
+    def says(s):
+        return reader.read(s, status_box)
+
+    def expect_status(name, text, what):
+        """Waits for the status line to say text; it must."""
+        s = run.wait_for(name, lambda s: says(s) == text)
+        run.check(says(s) == text, f"{what}: the status line should say '{text}', says '{says(s)}'")
+        return s
 
     # --- The menu bar -------------------------------------------------------------------
     s = run.wait_for("menubar", lambda s: len(title_runs(s, wx, wy, ww, bar)) == 3)
@@ -204,17 +301,15 @@ def check_all(run, demo):
     run.check(s.at(left + 2, wy + 1) == SHADOW and s.at(left + 2, wy + bar - 1) == WHITE,
               "the open title should look sunken")
     before = status(s)
+    run.check(before == 0 and says(s) == "Click a button",
+              f"before any command the status line should say 'Click a button', says '{says(s)}'")
     run.click(left + 40, wy + bar + 3 + 16 * 2 + 8)  # the third item: toggle the check
-    s = run.wait_for("after_toggle", lambda s: status(s) > 50)
-    run.check(before == 0 and status(s) > 50, "the pop-up's command should write the status line")
+    s = expect_status("after_toggle", "Check: off", "the pop-up's command (the item was checked)")
     run.check(s.count(popup_box, NAVY) == 0, "the pop-up should close after its command")
-    toggle_span = status_span(s)
 
     # --- A key: T toggles the check back ------------------------------------------------
     run.keys(win, "t")
-    s = run.wait_for("after_key", lambda s: status_span(s) != toggle_span)
-    run.check(status_span(s) != toggle_span, "the key T should give its command ('Check: on')")
-    key_span = status_span(s)
+    expect_status("after_key", "Check: on", "the key T")
 
     # --- The message box: ownerless, so the main window stays clickable ------------------
     run.keys(win, "m")
@@ -227,16 +322,12 @@ def check_all(run, demo):
         run.check(s.count((bx, by, bx + bw, by + bh), BLUE) > 100, "the information icon (blue) should show")
         run.check(s.count((bx, by, bx + bw, by + bh), GREY) > bw * bh // 2, "the box should have a grey face")
         run.click(cx + BUTTON_CENTRES[0][0], cy + BUTTON_CENTRES[0][1])  # "One" on the main window
-        s = run.wait_for("click_behind_box", lambda s: status_span(s) != key_span)
-        run.check(status_span(s) != key_span, "a click on the main window should be handled while the box is open")
+        expect_status("click_behind_box", "Clicked: One", "a click on the main window while the box is open")
         run.check(run.find("Demo Message", 1) is not None, "the box should stay open meanwhile")
-        clicked_span = status_span(s)
         run.click(bx + 4, by + bh - 4)  # back to the box (its face), as a user would
         run.keys(box, "Tab", "Return")  # No
         run.check(run.gone("Demo Message"), "Tab and Enter should answer the box")
-        s = run.wait_for("after_box", lambda s: status_span(s) != clicked_span)
-        run.check(status_span(s) != clicked_span, "the box's answer should write the status line ('Message: No')")
-    answer_span = status_span(run.shot("answer"))
+        expect_status("after_box", "Message: No", "the box answered No")
 
     # --- The dialog: its owner disabled, arrows choose, Enter closes ---------------------
     run.click((titles[0][0] + titles[0][1]) // 2, mid_y)
@@ -248,17 +339,27 @@ def check_all(run, demo):
         s = run.shot("dialog")
         run.check(s.count((dx, dy, dx + dw, dy + dh), GREY) > dw * dh // 2, "the dialog should have a grey face")
         run.check(s.count((dx, dy, dx + dw // 2, dy + dh), WHITE) > 50, "the radio buttons should show")
-        run.click(cx + BUTTON_CENTRES[2][0], cy + BUTTON_CENTRES[2][1])  # "Three": the owner is disabled
-        time.sleep(0.5)
-        run.check(status_span(run.shot("click_behind_dialog")) == answer_span,
-                  "a click on the disabled owner must do nothing")
+        # A click on "Three" of the disabled owner, then keys for the dialog: input is handled
+        # in order, so once the dialog shows Green chosen the click has been handled too,
+        # and the status line (as far as the dialog leaves it in sight) must be as it was.
+        run.origin = (cx, cy)
+        radios = Dialog(run, dialog, DEMO_DIALOG)
+        before = s.px
+        shown = [(x, y) for y in range(status_box[1], status_box[3])
+                 for x in range(status_box[0], status_box[2]) if not dx <= x < dx + dw or not dy <= y < dy + dh]
+        run.click(cx + BUTTON_CENTRES[2][0], cy + BUTTON_CENTRES[2][1])
         run.keys(dialog, "Tab", "Down")  # to Red, then Green
-        time.sleep(0.3)
-        run.shot("dialog_green")
+        s = run.wait_for("dialog_green", lambda s: radios.radio_checked(s, "Green"))
+        run.check(radios.radio_checked(s, "Green") and not radios.radio_checked(s, "Red"),
+                  "Tab and Down should choose Green in the dialog")
+        changed = sum(1 for x, y in shown if s.px[(y * s.w + x) * 3:(y * s.w + x) * 3 + 3]
+                      != before[(y * s.w + x) * 3:(y * s.w + x) * 3 + 3])
+        run.check(len(shown) > 1000 and changed == 0,
+                  f"a click on the disabled owner must do nothing: {changed} of the {len(shown)} "
+                  "pixels of the status line in sight changed")
         run.keys(dialog, "Return")
         run.check(run.gone("Demo Dialog"), "Enter should close the dialog")
-        s = run.wait_for("after_dialog", lambda s: status_span(s) != answer_span)
-        run.check(status_span(s) != answer_span, "the dialog's choice should write the status line ('Dialog: Green')")
+        expect_status("after_dialog", "Dialog: Green", "the dialog's choice")
 
     # --- Closing ----------------------------------------------------------------------------
     xclose.close_window(int(win), run.display)

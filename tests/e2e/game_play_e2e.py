@@ -35,7 +35,7 @@ import zlib
 from collections import Counter
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_game import FRAME, Shot, find_client  # noqa: E402
+from run_game import FRAME, Grabber, find_client  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
 BLACK = (0, 0, 0)
@@ -289,8 +289,10 @@ class Run:
         self.display, self.out, self.proc, self.tiles = display, out, proc, dice_tiles
         self.env = dict(os.environ, DISPLAY=display)
         self.failures, self.kept, self.origin, self.window = [], 0, None, None
+        self.grabber = None
         self.digits = Digits()
         self.notices = {}  # each notice seen since watch_notices(): its first screen
+        self.faces = []  # the die's rest cell since watch_notices(), each change of it
         self.screen_centre = (512, 384)  # of the virtual display's 1024 x 768
 
     # --- Faults --------------------------------------------------------------------------
@@ -334,13 +336,12 @@ class Run:
         return tuple(int(values.get(k, 0)) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def look(self):
-        """A screenshot of the whole screen, read as the board."""
+        """The whole screen, read as the board."""
         if self.proc.poll() is not None:
             raise Failed(f"the program ended early with code {self.proc.returncode}")
-        path = os.path.join(self.out, "screen.ppm")
-        subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8", path],
-                       check=True)
-        shot = Shot(path)
+        if self.grabber is None:
+            self.grabber = Grabber(self.display)
+        shot = self.grabber.shot()
         if self.origin is None:
             self.origin = find_client(shot)
             if self.origin is None:
@@ -348,15 +349,29 @@ class Run:
         return self.seen(Board(shot, self.origin, self.tiles))
 
     def seen(self, board):
-        """Every look goes through here: the notice it shows, if any, is noted."""
+        """Every look goes through here: the notice it shows, if any, and the die are noted."""
         notice = board.notice()
         if notice is not None:
             self.notices.setdefault(notice, board)
+        face = board.die()
+        if not self.faces or self.faces[-1][0] != face:
+            self.faces.append((face, board))
         return board
 
     def watch_notices(self):
-        """Forgets the notices seen so far: from here on every look notes those it sees."""
-        self.notices = {}
+        """Forgets the notices and faces seen so far: from here on every look notes those it
+        sees."""
+        self.notices, self.faces = {}, []
+
+    def landed(self, since=0):
+        """The last face that came to rest after the die had left its rest cell, among the
+        changes of the die seen since watch_notices() from the one numbered since on, and the
+        board it was first seen on; (None, None) when none did."""
+        found = (None, None)
+        for i in range(max(since, 1), len(self.faces)):
+            if self.faces[i - 1][0] not in (2, 3, 4, 5, 6) and self.faces[i][0] in (2, 3, 4, 5, 6):
+                found = self.faces[i]
+        return found
 
     def expect_notice(self, notice, text, what):
         """The notice was seen on some look since watch_notices(); its screen is kept."""
@@ -658,29 +673,43 @@ def dialogs_over_the_game(run, board):
 
 
 class Game:
-    """One game, read move by move. totals: the banked scores as known, None where the
-    computer's could not be read."""
+    """One game, read move by move. possible: for each player, the totals the banks so far
+    can have given, narrowed by what the cell shows; totals: each player's total, None while
+    more than one is possible."""
 
     def __init__(self, run, name, seconds):
         self.run, self.name = run, name
         self.deadline = time.time() + seconds
         self.totals = [0, 0]
-        self.total2_seen = None
+        self.possible = [{0}, {0}]
         self.moves = 0
 
-    def banked(self, board, cell, options, what):
-        """The total a turn banked, which is one of options when the face of the last roll was
-        not seen: checked, learnt when the cell can show only one of them, None otherwise."""
-        fits = self.run.digits.candidates(board.cell(cell), options)
+    def total(self, player, board, options, what):
+        """The player's total is one of options (a bank can have given those, or the total
+        stands): the cell must show one of them, and the total is the one it shows as far as
+        the digits tell."""
+        cell = f"total {player + 1}"
+        fits = self.run.digits.candidates(board.cell(cell), sorted(options))
         if not fits:
-            return self.run.fail(f"{what}: the {cell} cell shows none of {options}", board)
-        if len(fits) == 1 and self.run.expect(board, cell, fits[0], what):
-            return fits[0]
-        return None
+            self.run.fail(f"{what}: the {cell} cell shows none of {sorted(options)}", board)
+            read = self.run.digits.read(board.cell(cell))
+            fits = [read] if read is not None else sorted(options)
+        elif len(fits) == 1:
+            self.run.expect(board, cell, fits[0], what)
+        self.possible[player] = set(fits)
+        self.totals[player] = fits[0] if len(fits) == 1 else None
 
-    def read_total2(self, board):
-        seen = board.cell("total 2")
-        return self.run.digits.read(seen), seen
+    @staticmethod
+    def holds(old, turn, final, every_look):
+        """The turn totals the Amateur can have banked on top of old: it rolls below 20 and
+        holds from 20, and a roll that brings its total to 100 wins at once. turn is the last
+        turn total seen (None: not read), final the face of the last roll (None: not seen).
+        When every look came in time, the last roll came right after that turn total;
+        otherwise the looks may have missed rolls in between."""
+        faces = [final] if final else range(2, 7)
+        before = [turn] if every_look and turn is not None else range(turn or 0, HOLD_AT)
+        return {t + f for t in before for f in faces
+                if t < HOLD_AT and old + t < 100 and (t + f >= HOLD_AT or old + t + f >= 100)}
 
     def person_turn(self, board, quit_after=None):
         """Plays player 1's turn from a board where it is to move. Returns the board where
@@ -691,7 +720,7 @@ class Game:
         while True:
             run.expect(board, "total 1", self.totals[0], what)
             run.expect(board, "turn 2", None, what)
-            self.check_total2(board, what)
+            self.total(1, board, self.possible[1], what)
             run.check(board.message() == "probability", f"{what}: the win probability is not shown", board)
             if quit_after is not None and rolls >= quit_after:
                 return board
@@ -701,6 +730,7 @@ class Game:
                 after = run.wait(lambda b: b.state() == "computer", 15,
                                  f"{what}: the computer's turn after Hold")
                 self.totals[0] += tally
+                self.possible[0] = {self.totals[0]}
                 run.keep(after, f"{self.name}_hold_{self.totals[0]}")
                 run.expect(after, "total 1", self.totals[0], f"{what}, Hold at {tally}")
                 run.expect(after, "turn 1", None, f"{what}, Hold")
@@ -729,41 +759,38 @@ class Game:
                 return after
             else:  # the goal reached: banked at once
                 run.keep(after, f"{self.name}_player_1_wins")
-                options = [self.totals[0] + tally + f for f in range(2, 7) if self.totals[0] + tally + f >= 100]
-                self.totals[0] = self.banked(after, "total 1", options, f"{what}, a roll on {tally}")
+                final, _ = run.landed()
+                options = [self.totals[0] + tally + f for f in ([final] if final else range(2, 7))
+                           if self.totals[0] + tally + f >= 100]
+                self.total(0, after, options, f"{what}, a roll on {tally} (last face {final})")
                 return after
-
-    def check_total2(self, board, what):
-        """During player 1's turn the computer's total stands as it was read."""
-        value, seen = self.read_total2(board)
-        if self.totals[1] is not None:
-            self.run.check(value == self.totals[1], f"{what}: the total 2 cell shows {value}, "
-                           f"expected {self.totals[1]}", board)
-        elif self.total2_seen is not None:
-            self.run.check(seen == self.total2_seen, f"{what}: the total 2 cell changed", board)
 
     def computer_turn(self, board):
         """Watches the computer's turn until player 1 is to move or the game is over.
 
-        The face of each roll stays on the die for a second after the new turn total is
-        drawn, so a new turn total seen less than a second after the old one was last seen is
-        the old one plus the face on the die. The last roll's turn total is banked at once and
-        never shows; its face shows on its own for a second before that, and where it was not
-        seen the banked total is one of five. Where a step was missed the values are read as
-        far as the digits are known."""
+        Each roll shows its face on the die for a second before its turn total is drawn,
+        and rolls come almost three seconds apart; looks come every few tenths of a second,
+        so a new turn total is the old one plus the face on the die. The last roll's turn
+        total is banked at once and never shows: the bank is the last turn total seen plus
+        the face of the last roll. Where a look came late and may have missed rolls, the
+        bank must be one that the Amateur can have made from the last turn total seen, and
+        the cell tells which."""
         run, digits = self.run, self.run.digits
         what = f"{self.name}, the computer's turn"
         run.expect(board, "total 1", self.totals[0], what)
         run.expect(board, "turn 1", None, what)
-        old, old_seen = self.totals[1], board.cell("total 2")
+        old_seen = board.cell("total 2")
         cell = board.cell("turn 2")
         turn = digits.read(cell)
-        shown, faces, landed = [turn], [board.die()], None
+        shown = [turn]
         run.watch_notices()
-        last_look = time.time()
+        run.seen(board)  # the turn's first look: a slow one may come late in it
+        since = 0  # the faces seen since the last turn total: those of rolls not yet counted
+        last_look, gap = time.time(), 0.0
         while True:
             started = time.time()
             now = run.look()
+            gap = max(gap, started - last_look)
             state = now.state()
             if state in ("person", "over"):
                 now = run.wait(lambda b: b.state() == state, 10, f"{what}: its end")
@@ -776,7 +803,7 @@ class Game:
                 pass
             elif new != cell and now.header() == "Computer":
                 if (new[0].strip(b"\0") and turn is not None and face in (2, 3, 4, 5, 6)
-                        and time.time() - last_look <= 0.9):
+                        and started - last_look <= 0.9):
                     turn += face
                     run.keep(now, f"{self.name}_computer_roll_{face}_turn_{turn}")
                     run.expect(now, "turn 2", turn, f"{what}, rolled {face}")
@@ -784,53 +811,39 @@ class Game:
                               f"at {HOLD_AT})", now)
                 else:
                     turn = digits.read(new) if new[0].strip(b"\0") else None
-                cell, faces = new, []
+                cell, since = new, len(run.faces)
                 shown.append(turn)
-            if not faces or faces[-1] != face:
-                if faces and faces[-1] not in (2, 3, 4, 5, 6) and face in (2, 3, 4, 5, 6):
-                    landed = now
-                faces.append(face)
             last_look = started
             if time.time() > self.deadline:
                 raise Failed(f"{what}: the game is not over in time ({run.keep(now, 'timeout')})")
-            time.sleep(0.15)
-        # The face of the last roll: one that came to rest after the die left its rest cell.
-        final = None
-        for before, after in zip(faces, faces[1:]):
-            if before not in (2, 3, 4, 5, 6) and after in (2, 3, 4, 5, 6):
-                final = after
-        value, total_seen = self.read_total2(now)
-        held = total_seen != old_seen
-        if held and None not in (old, turn):
-            # It rolls below 20, and holds once the turn total is 20 or more or the total 100.
-            run.check(turn < HOLD_AT, f"{what}: rolled on {turn} (Amateur holds at {HOLD_AT})", now)
+            time.sleep(0.1)
+        final, landed = run.landed(since)
+        held = now.cell("total 2") != old_seen
+        if held:
+            if turn is not None:
+                run.check(turn < HOLD_AT, f"{what}: rolled on {turn} (Amateur holds at {HOLD_AT})", now)
             if final is not None:
                 run.keep(landed, f"{self.name}_computer_last_roll_{final}")
-            options = [old + turn + f for f in ([final] if final else range(2, 7))
-                       if turn + f >= HOLD_AT or old + turn + f >= 100]
+            options = {o + g for o in self.possible[1] for g in self.holds(o, turn, final, gap < 0.9)}
             if not options:
-                # The last turn total seen is more than one roll short of a hold: the looks
-                # missed rolls, so the bank is any hold it can have reached from there.
-                print(f"{what}: rolls after the turn total {turn} were not seen", flush=True)
-                options = [old + g for g in range(turn + 2, HOLD_AT + 6) if g >= HOLD_AT or old + g >= 100]
-            value = self.banked(now, "total 2", options, f"{what}, banked after {turn}")
-        elif held and value is not None and old is not None:
-            gain = value - old
-            run.check(HOLD_AT <= gain <= HOLD_AT + 5 or (state == "over" and value >= 100),
-                      f"{what}: its total went from {old} to {value} (Amateur holds at {HOLD_AT})", now)
+                run.fail(f"{what}: it held after the turn total {turn} and a last roll of {final}, "
+                         f"where the Amateur rolls again below {HOLD_AT}", now)
+                options = self.possible[1] | {v for v in [digits.read(now.cell("total 2"))] if v}
+            self.total(1, now, options, f"{what}, banked after {turn} and a last roll of {final}")
+        else:  # a 1: the total stands
+            self.total(1, now, self.possible[1], f"{what}, no bank")
         if state == "over":
             run.keep(now, f"{self.name}_computer_wins")
-            run.check(held and (value is None or value >= 100), f"{what}: the computer won with {value}", now)
+            run.check(held and min(self.possible[1]) >= 100,
+                      f"{what}: the computer won with {sorted(self.possible[1])}", now)
         else:
-            run.keep(now, f"{self.name}_computer_{value}")
+            run.keep(now, f"{self.name}_computer_{self.totals[1]}")
             if not held:
-                run.check(old is None or value == old,
-                          f"{what}: the total 2 cell shows {value}, not {old}", now)
                 run.expect_notice("rolled 1", "Rolling 1 terminates turn", f"{what}, rolled a 1")
             run.expect(now, "turn 2", None, f"{what} ended")
-        self.totals[1], self.total2_seen = value, total_seen
         print(f"{self.name}: computer's turn totals {shown}, last face {final}, "
-              f"{'banked' if held else 'lost the turn'}, total {old} -> {value}", flush=True)
+              f"{'banked' if held else 'lost the turn'}, total {sorted(self.possible[1])}, looks at "
+              f"most {gap:.1f} s apart", flush=True)
         return now
 
     def play(self, board, quit_after=None):
@@ -846,6 +859,8 @@ class Game:
                 if quit_after is not None and board.state() == "person":
                     return board
             elif state == "over":
+                self.run.check(None not in self.totals, f"{self.name} is over, and its totals are "
+                               f"only known to be among {self.possible}", board)
                 return board
             else:
                 raise Failed(f"{self.name}: unexpected screen ({self.run.keep(board, 'unexpected')})")
@@ -938,12 +953,9 @@ def watch_splash(run, splash):
     must show its picture there, exactly, during its two seconds. The screen it was seen
     on is kept."""
     deadline = time.time() + 30
-    path = os.path.join(run.out, "screen.ppm")
     looks = black = most = 0
     while run.proc.poll() is None and time.time() < deadline:
-        subprocess.run(["import", "-display", run.display, "-window", "root", "-depth", "8", path],
-                       check=True)
-        shot = Shot(path)
+        shot = run.grabber.shot()
         looks += 1
         x, y = shot.w // 2 - SPLASH[0] // 2, shot.h // 2 - SPLASH[1] // 2
         rows = [row(shot, x, y + j, SPLASH[0]) for j in range(SPLASH[1])]
@@ -957,7 +969,7 @@ def watch_splash(run, splash):
             return True
         black += all(r == bytes(3 * SPLASH[0]) for r in rows)
         most = max(most, same)
-        time.sleep(0.05)
+        time.sleep(0.02)
     return run.fail(f"after Exit the splash picture was not seen in the middle of the screen: of "
                     f"{looks} looks {black} showed it black, and at most {most} of its {SPLASH[1]} "
                     "rows were seen")
@@ -972,7 +984,7 @@ def main():
     parser.add_argument("--game-seconds", type=float, default=450.0)
     parser.add_argument("command", nargs="+")
     args = parser.parse_args()
-    for tool in ("Xvfb", "xdotool", "import"):
+    for tool in ("Xvfb", "xdotool"):
         if subprocess.run(["which", tool], capture_output=True).returncode:
             print(f"SKIP: {tool} is not installed (script/bootstrap installs it)")
             return 77
@@ -999,9 +1011,9 @@ def main():
         if proc.poll() is None:
             proc.kill()
             proc.wait()
+        if run.grabber:
+            run.grabber.close()
         stop_display(xvfb)
-        if os.path.exists(os.path.join(args.out, "screen.ppm")):
-            os.remove(os.path.join(args.out, "screen.ppm"))
     return run.report(started, "game play check")
 
 

@@ -11,8 +11,11 @@ message box; a key (the accelerators, Enter, Escape, Tab, Space, arrows); a wind
 by its title bar; a New Game against a chosen opponent; now and then a close through the
 frame. After every step the program must be alive with nothing on its standard error;
 every few steps it must still answer (the key A opens About within a few seconds, Enter
-closes it). When its window goes (a close, or Exit from the key Escape), the splash must
-show and the program must end with code 0; then the next run starts.
+closes it). Its window may go only for a step that asks for it: a close through the frame
+at any time, Exit (Escape, or the menu bar's Exit) when no game runs. Then the splash must
+show and the program must end with code 0, and the next run starts. A close through the
+frame may be refused only while a dialog or box of the program is open, and the last run
+must end through its frame.
 
 The same script serves the Windows build under Wine (the command starts with wine-run): its
 windows then get a prefix of their own in which Wine lets the window manager frame them.
@@ -21,21 +24,20 @@ A failure prints the seed and the last steps, and keeps the last screenshots in 
 """
 import argparse
 import collections
-import ctypes
-import ctypes.util
 import os
 import random
 import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from game_play_e2e import (OPPONENT, RULES, START_ORDER, STRATEGY, buttons_in,  # noqa: E402
-                           menu_titles, read_bmp)
-from run_game import Shot  # noqa: E402
+from game_play_e2e import (CELLS, OPPONENT, RULES, START_ORDER, STRATEGY,  # noqa: E402
+                           Board, buttons_in, menu_titles, read_bmp)
+from run_game import FRAME, Grabber, Shot  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
 TITLE = "Zant Pig"
@@ -56,55 +58,16 @@ class Ended(Exception):
     """The program's main window went: the run is over (checked by the caller)."""
 
 
-class XImage(ctypes.Structure):
-    """The head of Xlib's XImage, as far as the pixels."""
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
-                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-                ("bits_per_pixel", ctypes.c_int)]
+class Client:
+    """The main window's client area as read from the screen (the interface of
+    run_game.Shot, with the client's corner at 0, 0)."""
 
+    def __init__(self, rows):
+        self.w, self.h, self.px = CLIENT_W, len(rows), b"".join(rows)
 
-class Grabber:
-    """Part of the screen read straight from the X server: a few milliseconds, where a
-    screenshot of the whole screen takes a good part of a second on a busy machine (the
-    splash shows for two seconds)."""
-
-    def __init__(self, name):
-        x11 = self.x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XDefaultRootWindow.restype = ctypes.c_ulong
-        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x11.XGetImage.restype = ctypes.POINTER(XImage)
-        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x11.XDestroyImage.argtypes = [ctypes.POINTER(XImage)]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.display = x11.XOpenDisplay(name.encode())
-        if not self.display:
-            raise Failed(f"cannot open the display {name}")
-        self.root = x11.XDefaultRootWindow(self.display)
-
-    def rows(self, x, y, w, h):
-        """The rows of the rectangle as RGB bytes (a 24-bit screen, 32 bits a pixel)."""
-        image = self.x11.XGetImage(self.display, self.root, x, y, w, h, 0xFFFFFFFF, 2)
-        if not image:
-            return []
-        im = image.contents
-        raw = ctypes.string_at(im.data, im.bytes_per_line * h)
-        rows = []
-        for j in range(h):
-            line = raw[j * im.bytes_per_line:j * im.bytes_per_line + 4 * w]
-            rgb = bytearray(3 * w)
-            rgb[0::3], rgb[1::3], rgb[2::3] = line[2::4], line[1::4], line[0::4]
-            rows.append(bytes(rgb))
-        self.x11.XDestroyImage(image)
-        return rows
-
-    def close(self):
-        self.x11.XCloseDisplay(self.display)
+    def at(self, x, y):
+        i = (y * self.w + x) * 3
+        return tuple(self.px[i:i + 3])
 
 
 class Display:
@@ -222,9 +185,18 @@ class Soak:
         self.rng = random.Random(args.seed)
         self.history = collections.deque(maxlen=25)
         self.counts = collections.Counter()
+        self.asks = []  # what may have ended the main window since the last answer check
+        self.idle = False  # no game ran before the step, as far as the board showed
+        self.origin = None  # the main window's client area on the screen, as last seen
         self.ring = collections.deque()
         self.proc = self.main = self.titles = None
         self.splash = read_bmp(args.splash)
+        self.splash_seen = self.run_started = 0.0
+        self.last_board = None  # 'game' or 'no game', as the watcher last saw the board
+        self.done = False
+        self.watching = threading.Thread(target=self.watch, args=(Grabber(display.name),),
+                                         daemon=True)
+        self.watching.start()
         self.wine = os.path.basename(args.command[0]).startswith("wine-run")
         self.env = dict(display.env)
         if self.wine:
@@ -251,6 +223,7 @@ class Soak:
         self.proc = subprocess.Popen(self.args.command, env=self.env, stdout=subprocess.DEVNULL,
                                      stderr=self.err)
         self.note(f"run {self.counts['runs']} started")
+        self.asks, self.run_started, self.last_board, self.origin = [], time.time(), None, None
         deadline = time.time() + (90 if self.wine else 30)
         while True:
             self.alive()
@@ -286,6 +259,7 @@ class Soak:
                           self.others().values() if (w, h) != self.splash[:2]]
             seen = self.splash_shown([]) or (covers and self.splash_shown(covers))
             time.sleep(0.02)
+        seen = seen or self.splash_seen > self.run_started
         try:
             code = self.proc.wait(timeout=max(deadline - time.time(), 0) + 20)
         except subprocess.TimeoutExpired:
@@ -307,6 +281,33 @@ class Soak:
                          f"the program was ({path}; boxes over it: {covers})")
         self.counts[why] += 1
         self.proc = self.main = None
+
+    def watch(self, grabber):
+        """Looks at the screen some twenty times a second, on a connection of its own, so
+        that neither a step of the soak nor a slow answer of the window system keeps it from
+        seeing what lasts only a moment: when two fifths of the splash picture at least show
+        in the middle of the screen (boxes of the program may stand over the rest), and
+        whether the board, while in sight, shows a game running (a turn total in a turn
+        cell) or none."""
+        w, h, want = self.splash
+        x0, y0, part = (SCREEN_W - w) // 2, (SCREEN_H - h) // 2, 3 * (w // 8)
+        frame = bytes(FRAME)
+        while not self.done:
+            rows = grabber.rows(x0, y0, w, h)
+            same = sum(1 for got, row in zip(rows, want) for i in range(0, 3 * w, part)
+                       if got[i:i + part] == row[i:i + part])
+            if 5 * same >= 2 * h * len(range(0, 3 * w, part)):
+                self.splash_seen = time.time()
+            if self.origin:
+                # The turn cells, x 360..449 and 530..589 of rows 210..249, right of the
+                # separator at x 300, which shows where the board is in sight.
+                rows = grabber.rows(self.origin[0] + 300, self.origin[1] + 210, 300, 40)
+                if len(rows) == 40 and all(r[:3] == frame for r in rows):
+                    game = any(max(r[i:i + 3]) > 80 for r in rows for a, b in ((60, 150), (230, 290))
+                               for i in range(3 * a, 3 * b, 3))
+                    self.last_board = "game" if game else "no game"
+            time.sleep(0.05)
+        grabber.close()
 
     def splash_shown(self, covers):
         """The splash picture, drawn one to one, in the middle of the screen: where no
@@ -344,7 +345,26 @@ class Soak:
         if not got or not got[5]:
             raise Ended()
         _, x, y, w, h, _ = got
-        return x + w - CLIENT_W, y + h - CLIENT_H
+        self.origin = (x + w - CLIENT_W, y + h - CLIENT_H)
+        return self.origin
+
+    def client(self):
+        """The main window's client area, read straight from the screen."""
+        ox, oy = self.where()
+        rows = self.d.grabber.rows(ox, oy, CLIENT_W, CLIENT_H)
+        return Client(rows) if len(rows) == CLIENT_H else None
+
+    def game_waits(self):
+        """A game certainly runs and waits for a person's move: Roll, Hold and Quit are
+        enabled and the board is the same on two looks 0.3 s apart. With the buttons enabled
+        the program takes input at once, so nothing given before the first look is still to
+        be handled."""
+        first = self.client()
+        if first is None or Board(first, (0, 0), None).buttons() != "enabled":
+            return False
+        time.sleep(0.3)
+        second = self.client()
+        return second is not None and second.px == first.px
 
     def restore(self):
         minimised = [w for w in self.d.clients() if self.d.iconic(w)]
@@ -381,12 +401,67 @@ class Soak:
     def note(self, text):
         self.history.append(f"{time.strftime('%H:%M:%S')} {text}")
 
+    def ask(self, kind):
+        """Notes, before it is given, input that may end the main window: 'close' (through the
+        frame, which ends the program at any time) or 'exit' (Exit from the key Escape, from
+        the menu bar, or from Enter on its Exit title, which ends it only when no game runs).
+        Exit while a game waits for a move is no ask: the program must refuse it."""
+        if kind == "exit" and self.game_waits():
+            self.note("  (a game waits for a move: Exit must be refused)")
+            return
+        self.asks.append(kind)
+
+    def click(self, x, y):
+        """A click on the screen, meant for a box or a dialog."""
+        self.landing(x, y)
+        self.d.click(x, y)
+
+    def landing(self, x, y):
+        """A click meant for another window that lands above the main window's client area,
+        on the menu bar or the frame, may be Exit or a close: the window it was meant for
+        may have gone meanwhile."""
+        if self.origin and self.origin[0] - 10 <= x < self.origin[0] + CLIENT_W + 10 and \
+                self.origin[1] - 60 <= y < self.origin[1]:
+            self.asks.append("close")
+
+    def why_gone(self):
+        """What the main window went for: 'closes' or 'exits'. Failed when no input since the
+        last answer check asked for it, or when only Exit did and the board's last look
+        showed a game running."""
+        steps = [line for line in self.history if "answer check" not in line]
+        if not self.asks:
+            raise Failed("the main window went, but no step since the last answer check asked "
+                         "for it (a close through the frame, or Exit with no game running); "
+                         f"the last step: {steps[-1] if steps else None}")
+        if "close" in self.asks:
+            return "closes"
+        if self.last_board == "game":
+            raise Failed("the main window went for Exit, but its board showed a game running "
+                         f"(a turn total) to the last; the last step: {steps[-1] if steps else None}")
+        return "exits"
+
     def step(self):
-        kinds = [(self.button, 30), (self.menu_title, 8), (self.menu_item, 6), (self.dialog_control, 20),
-                 (self.a_key, 20), (self.move, 4), (self.new_game, 6), (self.frame_close, 1)]
+        # A player with no game running starts one more often than not, and one whose move is
+        # awaited makes it more often than not.
+        buttons, self.idle = self.board_now()
+        kinds = [(self.button, 60 if buttons == "enabled" else 30), (self.menu_title, 8),
+                 (self.menu_item, 6), (self.dialog_control, 20), (self.a_key, 20), (self.move, 4),
+                 (self.new_game, 30 if self.idle else 3), (self.frame_close, 1)]
         choice = self.rng.choices([k for k, _ in kinds], [w for _, w in kinds])[0]
         choice()
         self.counts["steps"] += 1
+
+    def board_now(self):
+        """What the board shows now: Roll, Hold and Quit ('enabled', 'greyed' or otherwise, as
+        Board.buttons says), and whether no game runs (the buttons greyed, both turn cells
+        empty)."""
+        client = self.client()
+        if client is None:
+            return None, False
+        buttons = Board(client, (0, 0), None).buttons()
+        return buttons, buttons == "greyed" and not any(
+            max(client.at(x, y)) > 80 for x0, y0, x1, y1 in (CELLS["turn 1"], CELLS["turn 2"])
+            for y in range(y0, y1, 2) for x in range(x0, x1, 2))
 
     def button(self):
         name = self.rng.choice(["Roll"] * 6 + ["Hold"] * 3 + ["Quit"])
@@ -400,6 +475,8 @@ class Soak:
         ox, oy = self.where()
         twice = self.rng.random() < 0.4
         self.note(f"click menu title {i + 1}" + (" twice" if twice else ""))
+        if i == len(titles) - 1:
+            self.ask("exit")
         self.d.click(ox + titles[i], oy - 10)
         if twice:
             time.sleep(0.2)
@@ -441,11 +518,13 @@ class Soak:
             else:
                 px, py = x + self.rng.randrange(w), y + self.rng.randrange(h)
                 self.note(f"click in box '{name}' at {px - x},{py - y}")
-        self.d.click(px, py)
+        self.click(px, py)
 
     def a_key(self):
         key = self.rng.choice(KEYS)
         self.note(f"key {key}")
+        if key in ("Escape", "Return"):
+            self.ask("exit")
         self.d.key(key)
 
     def move(self):
@@ -462,6 +541,9 @@ class Soak:
         nx = self.rng.randrange(20, max(21, 1024 - w - 20))
         ny = self.rng.randrange(top + 5, max(top + 6, 768 - h - 10))
         self.note(f"drag '{name}' from {x},{y} to {nx},{ny}")
+        if window != self.main:
+            for px, py in ((tx, ty), (tx + nx - x, ty + ny - y)):
+                self.landing(px, py)
         self.d.drag(tx, ty, tx + nx - x, ty + ny - y)
 
     def wait_window(self, name, seconds):
@@ -480,7 +562,7 @@ class Soak:
         self.note(f"new game against {opponent}")
         self.where()
         self.d.key("n", self.main)
-        window, got = self.wait_window("Select Your Opponent", 4)
+        window, got = self.wait_window("Select Your Opponent", 4 if self.idle else 1)
         if not window:
             self.note("  (no opponent dialog: a game runs, or a box is open)")
             return
@@ -489,7 +571,7 @@ class Soak:
             if name is None:
                 return
             cx, cy, cw, ch = OPPONENT[control]
-            self.d.click(x + (cx + cw / 2) * w / 152, y + (cy + ch / 2) * h / 112)
+            self.click(x + (cx + cw / 2) * w / 152, y + (cy + ch / 2) * h / 112)
             time.sleep(0.15)
         window, got = self.wait_window("Start Order", 6)
         if not window:
@@ -497,23 +579,50 @@ class Soak:
             return
         name, x, y, w, h = got
         cx, cy, cw, ch = START_ORDER["Roll"]
-        self.d.click(x + (cx + cw / 2) * w / 136, y + (cy + ch / 2) * h / 80)
+        self.click(x + (cx + cw / 2) * w / 136, y + (cy + ch / 2) * h / 80)
         self.counts["games"] += 1
         self.counts["games against " + opponent] += 1
 
     def frame_close(self):
+        """A click on the close box of the main window's frame. The program may refuse it
+        only while a window of its own is open over the main window: a dialog (which
+        disables its owner), a box, or a pop-up menu (which takes the click that closes
+        it)."""
+        self.where()  # brought back first if it was minimised
         got = self.d.info(self.main)
         if not got:
             raise Ended()
         _, x, y, w, h, _ = got
         left, right, top, bottom = self.d.extents(self.main)
+        seen = self.others()
         self.note("close through the frame")
+        self.asks.append("close")
         self.d.click(x + w + right - 11, y - top // 2 - 1)
         deadline = time.time() + (20 if self.wine else 8)
         while time.time() < deadline:
             self.where()  # Ended once the window goes
-            time.sleep(0.1)
-        self.note("  (the close was refused: a dialog is open)")
+            # Input given before may still open a window that takes the close and goes again
+            # soon after (a pop-up menu, a dialog opened late by a busy program): looked for
+            # on every turn, not to miss it.
+            seen |= self.others()
+            time.sleep(0.05)
+        seen |= self.others()
+        self.where()
+        open_then = sorted({name or "(untitled)" for name, *_ in seen.values()})
+        if open_then:
+            self.note(f"  (the close was refused: open were {', '.join(open_then)})")
+            return
+        # Nothing of the program's is open: the close may still wait behind a move (the
+        # computer's turn is a chain of steps, which come before input). Input is handled in
+        # order: once the key A given now has opened About, the close has been handled.
+        self.note("  (no window of the program open: the key A, to see the close handled)")
+        self.d.key("a", self.main)
+        about, _ = self.wait_window("About", 120)  # Ended should the window go meanwhile
+        if not about:
+            raise Failed("the program did not answer within two minutes of a close through "
+                         "the frame")
+        raise Failed("a close through the frame was refused with no dialog, box or menu of the "
+                     "program open")
 
     # --- Does it still answer? ------------------------------------------------------------
     def answers(self):
@@ -531,7 +640,10 @@ class Soak:
             if about:
                 self.d.key("Return", about)
                 if self.wait_gone(about, 5):
+                    # Input is handled in order: all that came before the Enter that closed
+                    # the box was, and the window stayed.
                     self.counts["answered"] += 1
+                    self.asks = []
                     return
         raise Failed("the game did not answer: no About box for the key A, or it did not close")
 
@@ -551,6 +663,7 @@ class Soak:
         for window, (name, x, y, w, h) in reversed(list(self.others().items())):
             popup = name == "" and (w < 250 or h < 250)  # a pop-up menu: no title, small
             self.note(f"answer check: close '{name}'")
+            self.ask("exit")  # the key goes to the main window if this one has just gone
             self.d.key("Escape" if popup else "Return", window)
             if popup or self.wait_gone(window, 1.5):
                 continue
@@ -561,12 +674,12 @@ class Soak:
                 (t, control) = template
                 cx, cy, cw, ch = t[control]
                 tw, th = t["size"]
-                self.d.click(x + (cx + cw / 2) * w / tw, y + (cy + ch / 2) * h / th)
+                self.click(x + (cx + cw / 2) * w / tw, y + (cy + ch / 2) * h / th)
             else:
                 shot = self.d.shot(os.path.join(self.args.out, "box.ppm"))
                 found = buttons_in(shot, (x, y + h // 2, x + w, y + h))
                 if found:
-                    self.d.click(*found[0])
+                    self.click(*found[0])
             self.wait_gone(window, 1.5)
 
     # --- The whole soak -------------------------------------------------------------------
@@ -588,20 +701,23 @@ class Soak:
                 time.sleep(self.rng.choice([0, 0.05, 0.1, 0.3]))
                 self.alive()
                 self.where()
+                if self.asks and self.game_waits():
+                    self.asks = []  # all handled, and the window stayed
                 if self.counts["steps"] % 5 == 0:
                     self.keep_screen()
                 if self.counts["steps"] % 12 == 0:
                     self.answers()
             except Ended:
-                self.ending("closes" if "close through the frame" in self.history[-1] else "exits")
+                self.ending(self.why_gone())
         if self.proc is not None:
             # The last run ends through its frame, as a player leaves.
             try:
-                for _ in range(20):
+                for _ in range(3):
                     self.answers()  # no dialog left open
                     self.frame_close()
+                raise Failed("the last run did not end through its frame in 3 tries")
             except Ended:
-                self.ending("closes")
+                self.ending(self.why_gone())
         c = self.counts
         against = ", ".join(f"{o} {c['games against ' + o]}" for o in OPPONENTS)
         print(f"soak: {c['steps']} steps in {time.time() - began:.0f} s, {c['runs']} runs, "
@@ -660,6 +776,9 @@ def main():
         if soak and soak.proc and soak.proc.poll() is None:
             soak.proc.kill()
             soak.proc.wait()
+        if soak:
+            soak.done = True
+            soak.watching.join(timeout=10)
         display.close()
 
 
