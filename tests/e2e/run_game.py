@@ -14,6 +14,7 @@ import ctypes
 import ctypes.util
 import os
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -286,6 +287,21 @@ class Checker:
 def take(display, path):
     subprocess.run(["import", "-display", display, "-window", "root", "-depth", "8", path],
                    check=True)
+
+
+def report_failure(seed, step, text, history, ring, out):
+    """A soak's failure: what failed, the steps before it, and the screenshots of the last
+    steps kept as failure_N_... in `out`, whose paths it returns."""
+    print(f"FAILED (seed {seed}, step {step}): {text}")
+    print("the last steps:")
+    for line in history:
+        print("  " + line)
+    kept = []
+    for i, path in enumerate(ring):
+        target = os.path.join(out, f"failure_{i}_{os.path.basename(path)}")
+        shutil.copy(path, target)
+        kept.append(target)
+    return kept
 
 
 class MapEvent(ctypes.Structure):

@@ -37,7 +37,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from game_play_e2e import (CELLS, OPPONENT, RULES, START_ORDER, STRATEGY,  # noqa: E402
                            Board, buttons_in, menu_titles, read_bmp)
-from run_game import FRAME, Grabber, Shot  # noqa: E402
+from run_game import FRAME, Grabber, Shot, report_failure  # noqa: E402
 from xvfb import start_display, stop_display  # noqa: E402
 
 TITLE = "Zant Pig"
@@ -726,15 +726,8 @@ class Soak:
               f"minimised windows, deaths 0 (seed {self.args.seed})")
 
     def report(self, text):
-        print(f"FAILED (seed {self.args.seed}, step {self.counts['steps']}): {text}")
-        print("the last steps:")
-        for line in self.history:
-            print("  " + line)
-        kept = []
-        for i, path in enumerate(self.ring):
-            target = os.path.join(self.args.out, f"failure_{i}_{os.path.basename(path)}")
-            shutil.copy(path, target)
-            kept.append(target)
+        kept = report_failure(self.args.seed, self.counts["steps"], text, self.history, self.ring,
+                              self.args.out)
         if self.proc and self.proc.poll() is None and not self.wine and shutil.which("gdb"):
             # A program that stopped answering: where it is.
             trace = subprocess.run(["gdb", "-p", str(self.proc.pid), "-batch", "-ex", "bt"],

@@ -29,7 +29,6 @@ import collections
 import json
 import os
 import random
-import shutil
 import signal
 import sys
 import time
@@ -43,7 +42,7 @@ except ImportError as e:  # python3-websocket, for /usr/bin/python3
     sys.exit(77)
 from game_play_e2e import (BUTTONS, OPPONENT, RULES, START_ORDER, STRATEGY, buttons_in,  # noqa: E402
                            menu_titles)
-from run_game import find_client  # noqa: E402
+from run_game import find_client, report_failure  # noqa: E402
 
 SCREEN = (640, 480)
 TITLE = "Zant Pig"
@@ -696,15 +695,8 @@ class Soak:
         print("steps by kind:", ", ".join(f"{k} {n}" for k, n in sorted(self.kinds.items())))
 
     def report(self, text):
-        print(f"FAILED (seed {self.args.seed}, step {self.counts['steps']}): {text}")
-        print("the last steps:")
-        for line in self.history:
-            print("  " + line)
-        kept = []
-        for i, path in enumerate(self.ring):
-            target = os.path.join(self.args.out, f"failure_{i}_{os.path.basename(path)}")
-            shutil.copy(path, target)
-            kept.append(target)
+        kept = report_failure(self.args.seed, self.counts["steps"], text, self.history, self.ring,
+                              self.args.out)
         try:
             final = os.path.join(self.args.out, "failure_final.png")
             self.b.screenshot(final)
