@@ -610,8 +610,10 @@ def reader_game(run, seconds):
         f.write("\n".join(lines) + "\n")
     print("what the live region said first:\n  " + "\n  ".join(lines[:40]), flush=True)
     heard = [words for _, words in heard]
-    for wanted in (r"Player 1, Turn Score: \d+", r"Computer, Total Score: \d+",
-                   re.escape(winner)):
+    # A bank is said with the new total: the last one of each player who banked at all is
+    # looked for, the winning one with it (a computer can lose a game without a bank).
+    banks = [re.escape(f"{who}, Total Score: {total}") for who, total in totals.items() if total]
+    for wanted in [r"Player 1, Turn Score: \d+", *banks, re.escape(winner)]:
         run.check(any(re.fullmatch(wanted, h) for h in heard),
                   f"the live region never said {wanted!r}")
     loading = [reader.name(n) for n in nodes if "Loading" in reader.name(n)]
