@@ -2,6 +2,9 @@
 // weight and slant, so "Times New Roman" finds its metric-compatible substitute. Linked
 // with the desktop's back ends (SDL2, headless); the browser has a table of its own.
 #include <fontconfig/fontconfig.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <strings.h>
 
 #include <future>
@@ -53,6 +56,13 @@ void PrepareFaces() {
   static bool begun = false;
   if (begun) return;
   begun = true;
+#if defined(__GLIBC__)
+  // What the set-up allocates (fontconfig's rules and font list, a few hundred KB) goes to
+  // the program's one heap: glibc would give the thread a heap of its own, kept for the
+  // life of the process although the thread is soon gone. The program has no thread that
+  // allocates beside the user-interface one for long, so one heap is all it needs.
+  mallopt(M_ARENA_MAX, 1);
+#endif
   try {
     g_setUp = std::async(std::launch::async, [] {
       [[maybe_unused]] IgnoreLeaks ignore;
