@@ -237,6 +237,10 @@ namespace {
 struct Surface {
   SDL_Window *window = nullptr;
   Uint32 windowId = 0;
+  // On an X display whose pixels are the layer's own, the picture the layer composes is
+  // kept here and put on the window from here (no framebuffer of SDL's).
+  bool direct = false;
+  Image canvas;
   // The framebuffer last drawn into and the size of the image copied there. A new
   // framebuffer (SDL makes one when the window's size changes, with nothing in it) or an
   // image of another size means the next image goes in whole.
@@ -276,9 +280,10 @@ class SdlBackend final : public BackendApi {
       std::fprintf(stderr, "zant: cannot open a window: %s\n", SDL_GetError());
       return nullptr;
     }
+    bool direct = x11::PutsPixels(window);
     // The framebuffer is made now, so that a display without one fails here, where the
     // layer can report it, rather than at the first picture.
-    if (!SDL_GetWindowSurface(window)) {
+    if (!direct && !SDL_GetWindowSurface(window)) {
       std::fprintf(stderr,
                    "zant: cannot draw in a window: %s\n"
                    "zant: (on a display without a plain framebuffer, "
@@ -291,6 +296,7 @@ class SdlBackend final : public BackendApi {
     auto surface = std::make_unique<Surface>();
     surface->window = window;
     surface->windowId = SDL_GetWindowID(window);
+    surface->direct = direct;
     // A dialog stays above the window that owns it (a transient window on X11).
     if (owner) SDL_SetWindowModalFor(window, owner->window);
     Surface *raw = surface.get();
@@ -314,8 +320,12 @@ class SdlBackend final : public BackendApi {
     if (show) {
       SDL_ShowWindow(s->window);
       SDL_RaiseWindow(s->window);
-      // What the framebuffer holds goes up now; the window's first Expose brings the rest.
-      if (s->shownOn) SDL_UpdateWindowSurface(s->window);
+      // What the picture holds goes up now; the window's first Expose brings the rest.
+      if (s->direct && s->canvas.w > 0) {
+        Put(*s, s->canvas, RECT{0, 0, s->canvas.w, s->canvas.h});
+      } else if (s->shownOn) {
+        SDL_UpdateWindowSurface(s->window);
+      }
     } else {
       SDL_HideWindow(s->window);
     }
@@ -351,9 +361,19 @@ class SdlBackend final : public BackendApi {
     SDL_FreeSurface(icon);
   }
 
+  Image *SurfaceCanvas(void *handle) override {
+    Surface *s = Find(handle);
+    return s && s->direct ? &s->canvas : nullptr;
+  }
+
   void Present(void *handle, const Image &image, const RECT &changed) override {
     Surface *s = Find(handle);
     if (!s || image.w <= 0 || image.h <= 0) return;
+    if (s->direct) {
+      Put(*s, image, changed);
+      SDL_PumpEvents();  // as below
+      return;
+    }
     SDL_Surface *fb = SDL_GetWindowSurface(s->window);
     if (!fb) return;
     RECT r = changed;
@@ -373,13 +393,7 @@ class SdlBackend final : public BackendApi {
     int pitch = image.w * static_cast<int>(sizeof(uint32_t));
     const uint32_t *from = image.Row(r.top) + r.left;
     if (k > 1) {
-      scaled_.resize(size_t(area.w) * area.h);
-      for (int y = 0; y < area.h; ++y) {
-        const uint32_t *in = image.Row(r.top + y / k) + r.left;
-        uint32_t *out = scaled_.data() + size_t(y) * area.w;
-        for (int x = 0; x < area.w; ++x) out[x] = in[x / k];
-      }
-      from = scaled_.data();
+      from = Scaled(image, r);
       pitch = area.w * static_cast<int>(sizeof(uint32_t));
     }
     auto *to = static_cast<uint8_t *>(fb->pixels) + size_t(area.y) * fb->pitch +
@@ -490,6 +504,34 @@ class SdlBackend final : public BackendApi {
   }
 
   void Reset() override { Shutdown(); }
+
+  // Puts `changed` of the picture on a direct surface's window, at the desktop's scale.
+  void Put(Surface &s, const Image &image, RECT r) {
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, image.w);
+    r.bottom = std::min<LONG>(r.bottom, image.h);
+    if (r.left >= r.right || r.top >= r.bottom) return;
+    const int k = scale_, w = (r.right - r.left) * k, h = (r.bottom - r.top) * k;
+    if (k == 1) {
+      x11::PutPixels(s.window, image.px.data(), image.w, image.h, r.left, r.top, w, h, r.left,
+                     r.top);
+    } else {
+      x11::PutPixels(s.window, Scaled(image, r), w, h, 0, 0, w, h, r.left * k, r.top * k);
+    }
+  }
+
+  // The part `r` of the picture with each pixel made a square of scale_ x scale_ pixels.
+  const uint32_t *Scaled(const Image &image, const RECT &r) {
+    const int k = scale_, w = (r.right - r.left) * k, h = (r.bottom - r.top) * k;
+    scaled_.resize(size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
+      const uint32_t *in = image.Row(r.top + y / k) + r.left;
+      uint32_t *out = scaled_.data() + size_t(y) * w;
+      for (int x = 0; x < w; ++x) out[x] = in[x / k];
+    }
+    return scaled_.data();
+  }
 
   SDL_Window *WindowOf(void *handle) {
     Surface *s = Find(handle);

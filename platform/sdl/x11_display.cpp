@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <map>
 
 namespace zp::x11 {
 namespace {
@@ -35,6 +36,13 @@ Display *g_display = nullptr;  // SDL's main connection, once a window was made 
 // from a request that was on its way when the window went; ids are not reused by Xlib.
 std::deque<unsigned long> g_gone;
 constexpr size_t kGoneKept = 4096;
+
+// The most of a picture put in one request when Xlib must copy it (its output buffer is
+// 16 KB).
+constexpr int kBandBytes = 8192;
+
+// The graphics context each window's pictures are put with (made at its first picture).
+std::map<Window, GC> g_contexts;
 
 XErrorHandler g_previous = nullptr;
 bool g_guarding = false;
@@ -97,7 +105,59 @@ void WindowCreated(SDL_Window *window, const ModalFrame *modalFrame) {
 }
 
 void WindowDestroyed(SDL_Window *window) {
-  if (Window xwindow = XWindowOf(window, nullptr)) NoteDestroyed(xwindow);
+  Display *display = nullptr;
+  Window xwindow = XWindowOf(window, &display);
+  if (!xwindow) return;
+  if (auto gc = g_contexts.find(xwindow); gc != g_contexts.end()) {
+    XFreeGC(display, gc->second);
+    g_contexts.erase(gc);
+  }
+  NoteDestroyed(xwindow);
+}
+
+bool PutsPixels(SDL_Window *window) {
+  // SDL names the window's format from its visual: RGB888 is a 24-bit TrueColor visual
+  // whose pixels are 32-bit words with red, green and blue in bits 16, 8 and 0.
+  return XWindowOf(window, nullptr) && SDL_GetWindowPixelFormat(window) == SDL_PIXELFORMAT_RGB888;
+}
+
+void PutPixels(SDL_Window *window, const uint32_t *pixels, int width, int height, int x, int y,
+               int w, int h, int toX, int toY) {
+  Display *display = nullptr;
+  Window xwindow = XWindowOf(window, &display);
+  if (!xwindow || w <= 0 || h <= 0) return;
+  GC &gc = g_contexts[xwindow];
+  if (!gc) gc = XCreateGC(display, xwindow, 0, nullptr);
+  XImage image{};
+  image.width = width;
+  image.height = height;
+  image.format = ZPixmap;
+  image.data = reinterpret_cast<char *>(const_cast<uint32_t *>(pixels));
+  // The words as this machine stores them; Xlib reorders them for a server that differs.
+  image.byte_order = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? LSBFirst : MSBFirst;
+  image.bitmap_unit = 32;
+  image.bitmap_bit_order = image.byte_order;
+  image.bitmap_pad = 32;
+  image.depth = 24;
+  image.bytes_per_line = width * 4;
+  image.bits_per_pixel = 32;
+  image.red_mask = 0xFF0000;
+  image.green_mask = 0x00FF00;
+  image.blue_mask = 0x0000FF;
+  if (!XInitImage(&image)) return;
+  // Xlib has the pixels in its requests when XPutImage returns: the picture may change at
+  // once. Whole rows of the picture it sends from where they are; a part of rows it copies
+  // first, into its output buffer where they fit and otherwise into a scratch buffer as
+  // large as the request, which it keeps while the display is open. So such a part goes
+  // in bands that fit the output buffer. The flush sends it all, so that it shows while
+  // the program computes.
+  int band = h;
+  if (x != 0 || w != width) band = std::max(1, kBandBytes / (w * 4));
+  for (int top = 0; top < h; top += band) {
+    XPutImage(display, xwindow, gc, &image, x, y + top, toX, toY + top, static_cast<unsigned>(w),
+              static_cast<unsigned>(std::min(band, h - top)));
+  }
+  XFlush(display);
 }
 
 void NoteDestroyed(unsigned long windowId) {
@@ -142,6 +202,9 @@ void Start() {
 }
 
 void Stop() {
+  if (g_display)
+    for (auto &[window, gc] : g_contexts) XFreeGC(g_display, gc);
+  g_contexts.clear();
   g_display = nullptr;  // SDL closes its connection next
   if (!g_guarding) return;
   XSetErrorHandler(g_previous);

@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <cstdint>
+
 namespace zp::x11 {
 
 // The frame Windows draws around a dialog or a message box (a modal frame): a title bar,
@@ -37,6 +39,17 @@ void Wait(int timeoutMs);
 // handler back and forgets the connection.
 void Start();
 void Stop();
+
+// Pictures go on a window straight from the program's memory (XPutImage) where the
+// window's pixels are the layer's own 32-bit words of 0x00RRGGBB: then SDL's framebuffer,
+// a second copy of every window's picture in shared memory, is never made. False on
+// another kind of display or another pixel format, where SDL's framebuffer serves.
+bool PutsPixels(SDL_Window *window);
+
+// Puts the `w` x `h` part at (`x`, `y`) of a picture of `width` x `height` words at (`toX`,
+// `toY`) of a window that PutsPixels accepted, and sends it on its way.
+void PutPixels(SDL_Window *window, const uint32_t *pixels, int width, int height, int x, int y,
+               int w, int h, int toX, int toY);
 
 // The desktop's Xft.dpi from the X server's resources (what `xrdb` loaded), read over a
 // connection of its own; 0 where it is not set or there is no X display.

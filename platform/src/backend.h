@@ -65,6 +65,10 @@ class BackendApi {
   virtual void SetIcon(void *, const Image &, const std::vector<uint8_t> &) {}
   // Shows `changed` (surface coordinates) of the composed surface image.
   virtual void Present(void *surface, const Image &image, const RECT &changed) = 0;
+  // The picture a back end shows the surface from, kept by the back end, for the layer to
+  // compose into and then Present, so that the picture is not kept twice; null where the
+  // back end copies what Present gives it (the layer keeps the composed picture then).
+  virtual Image *SurfaceCanvas(void *) { return nullptr; }
   // Takes the next pending input event, without blocking. False when there is none.
   virtual bool PollEvent(InputEvent &ev) = 0;
   // Blocks until an event may be pending: with nothing pending, until input comes, with

@@ -109,7 +109,8 @@ void Present(Window *top, const RECT &surfaceRect) {
   if (!Backend().NeedsPresent()) return;
   // Only the part being presented is composed again: the rest of the picture is as the
   // last presents left it, and the back end takes no more than that part.
-  Image &img = g_composed[top->hwnd];
+  Image *canvas = Backend().SurfaceCanvas(top->surface);
+  Image &img = canvas ? *canvas : g_composed[top->hwnd];
   ComposeSurface(top, img, surfaceRect);
   RECT r = RectIntersect(surfaceRect, MakeRect(0, 0, img.w, img.h));
   if (RectEmpty(r)) return;
