@@ -371,7 +371,7 @@ class SdlBackend final : public BackendApi {
     if (!s || image.w <= 0 || image.h <= 0) return;
     if (s->direct) {
       Put(*s, image, changed);
-      SDL_PumpEvents();  // as below
+      PumpDisplay();
       return;
     }
     SDL_Surface *fb = SDL_GetWindowSurface(s->window);
@@ -406,10 +406,7 @@ class SdlBackend final : public BackendApi {
     s->shownOn = fb;
     s->shownW = image.w;
     s->shownH = image.h;
-    // A program that draws while it computes may not look at its queue for a long time.
-    // Moving the display's events into SDL's queue (nothing is lost) lets SDL answer the
-    // window manager's pings, so the window is not taken for hung.
-    SDL_PumpEvents();
+    PumpDisplay();
   }
 
   // The pages that hold nothing but [data, data + size) go out of the process's memory;
@@ -504,6 +501,11 @@ class SdlBackend final : public BackendApi {
   }
 
   void Reset() override { Shutdown(); }
+
+  // A program that draws while it computes may not look at its queue for a long time.
+  // Moving the display's events into SDL's queue after each picture (nothing is lost) lets
+  // SDL answer the window manager's pings, so the window is not taken for hung.
+  static void PumpDisplay() { SDL_PumpEvents(); }
 
   // Puts `changed` of the picture on a direct surface's window, at the desktop's scale.
   void Put(Surface &s, const Image &image, RECT r) {
